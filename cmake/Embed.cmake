@@ -1,0 +1,15 @@
+# thaw_embed(<target> <file> <symbol>)
+# Compiles <file> into <target> as
+#   extern const unsigned char <symbol>[];  extern const unsigned int <symbol>Size;
+# The source is regenerated whenever <file> changes.
+function(thaw_embed target file symbol)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/embed/${symbol}.cpp)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${out} -DSYMBOL=${symbol}
+            -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
+    DEPENDS ${file} ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
+    COMMENT "Embedding ${file} as ${symbol}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${out})
+endfunction()
