@@ -5,8 +5,9 @@
 namespace {
 
 // Truncates rate * t toward zero and keeps the low 32 bits, so that the tick
-// compares with key ticks as an unsigned number. Values that no integer can
-// hold (NaN, beyond +-2^63) give tick 0 instead of undefined behaviour.
+// compares with key ticks as an unsigned number. Values no 64-bit integer can
+// hold (NaN, infinities, beyond +-2^63) give tick 0, as x86-64's conversion
+// does, instead of undefined behaviour.
 uint32_t tickAtTime(float rate, float t) {
     const float ticks = rate * t;
     if (!(ticks > -9.2e18f && ticks < 9.2e18f)) return 0;

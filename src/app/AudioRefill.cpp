@@ -14,3 +14,13 @@ uint32_t refillPlayedFrames(float* ring, uint32_t framesWritten, uint32_t played
     }
     return framesWritten;
 }
+
+uint32_t runRefillLoop(const RefillLoop& loop) {
+    uint32_t framesWritten = 0;
+    while (!loop.stopRequested->load()) {
+        const uint32_t played = loop.readPlayedFrames(loop.positionContext);
+        framesWritten = refillPlayedFrames(loop.ring, framesWritten, played, loop.generate, loop.generateContext);
+        loop.pause(loop.pauseContext);
+    }
+    return framesWritten;
+}

@@ -7,6 +7,7 @@
 // the song position.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 constexpr uint32_t kAudioRingFrames = 4096;
@@ -25,3 +26,21 @@ using GenerateFramesFn = void (*)(void* context, float* out, uint64_t frameCount
 // `ring` holds kAudioRingFloats floats. Allocates nothing.
 uint32_t refillPlayedFrames(float* ring, uint32_t framesWritten, uint32_t played, GenerateFramesFn generate,
                             void* context);
+
+// The refill thread's body with the device and the clock behind callbacks:
+// while `stopRequested` is false, read the played frames, refill, sleep.
+// The stop flag is read once per pass, so the loop ends within one pass of
+// the flag being set.
+struct RefillLoop {
+    float* ring;  // kAudioRingFloats floats, already filled with song frames 0 to 4,095
+    GenerateFramesFn generate;
+    void* generateContext;
+    uint32_t (*readPlayedFrames)(void* context);  // device position in frames
+    void* positionContext;
+    void (*pause)(void* context);  // the short sleep between passes
+    void* pauseContext;
+    const std::atomic<bool>* stopRequested;
+};
+
+// Runs passes until stopped; returns the final framesWritten.
+uint32_t runRefillLoop(const RefillLoop& loop);
