@@ -1,0 +1,39 @@
+#include "Orrery/gfx/GfxContext.h"
+
+#include "Orrery/gfx/Parameter.h"
+#include "Orrery/gfx/Pass.h"
+#include "app/ContextMath.h"
+
+int32_t screenWidth = 0;
+int32_t screenHeight = 0;
+
+namespace Orrery::Gfx {
+
+GfxContext gfxContext;
+
+void initContext(ContextDesc desc) {
+    gfxContext.contextData = desc.data;
+    gfxContext.device = desc.device;
+    gfxContext.immediateContext = desc.immediateContext;
+    if (!desc.device || !desc.immediateContext) return;
+
+    // The samplers stay bound for the whole run: nothing rebinds slots 0..5,
+    // so the bindings hold the only references the runtime needs.
+    ID3D11SamplerState* samplers[kSamplerCount] = {};
+    for (uint32_t slot = 0; slot < kSamplerCount; ++slot) {
+        D3D11_SAMPLER_DESC d = samplerDescOf(slot);
+        desc.device->CreateSamplerState(&d, &samplers[slot]);
+    }
+    desc.immediateContext->VSSetSamplers(0, kSamplerCount, samplers);
+    desc.immediateContext->PSSetSamplers(0, kSamplerCount, samplers);
+    desc.immediateContext->CSSetSamplers(0, kSamplerCount, samplers);
+}
+
+void updateContext(ContextBuffer data) {
+    deriveContext(gfxContext.contextData, data);
+    gfxContext.frameConstantsDesc.constant = true;
+    gfxContext.frameConstantsDesc.stride = int32_t(kContextBufferBytes);
+    gfxContext.frameConstantsDesc.countX = 1;
+}
+
+}  // namespace Orrery::Gfx
