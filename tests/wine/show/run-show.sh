@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# Runs the show executable under Wine on a virtual screen and checks it from
+# the outside: exit codes, how it ends, screenshots of the screen.
+#
+#   run-show.sh full    <ThawlineProbe.exe> <workdir>   whole show: draws, ends by itself at 46.57 s
+#   run-show.sh escape  <Thawline.exe>      <workdir>   Escape ends it early
+#   run-show.sh silent  <ThawlineProbe.exe> <workdir>   no sound server: time stays 0, Escape ends it
+#   run-show.sh capture <ThawlineProbe.exe> <outdir>    whole show, screenshots kept at known music times
+#
+# The probe build writes one line per frame ("frame <index> <music time>
+# <device bytes> <seconds since start>") to the file named by THAW_FRAME_LOG,
+# which is how screenshots are taken at known music times.
+set -uo pipefail
+
+mode=${1:?mode}
+exe=${2:?executable}
+work=${3:?work directory}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+runner="$root/scripts/wine-run.sh"
+
+showEnd=46.57
+# Music times of the screenshots: the intro, the drop, the melt, the breakdown, the finale.
+shotTimes=(4 10 17 30 44)
+
+fail() { echo "FAIL: $*" >&2; stopShow; exit 1; }
+note() { echo "run-show: $*"; }
+since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'; }
+
+mkdir -p "$work"
+rm -f "$work"/*.png "$work/frames.log"
+log="$work/frames.log"
+
+startDisplay() {
+  if [ -z "${DISPLAY:-}" ]; then
+    export DISPLAY=:99
+    if ! xdpyinfo >/dev/null 2>&1; then
+      Xvfb :99 -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
+      for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    fi
+  fi
+  xdpyinfo >/dev/null 2>&1 || { echo "FAIL: no X display at $DISPLAY" >&2; exit 1; }
+}
+
+pid=""
+startShow() {
+  # Wine sees the Unix file system as drive Z:.
+  export THAW_FRAME_LOG="Z:${log//\//\\}"
+  startSeconds=$(date +%s.%N)
+  bash "$runner" "$exe" &
+  pid=$!
+}
+
+stopShow() {
+  [ -n "$pid" ] || return 0
+  if kill -0 "$pid" 2>/dev/null; then
+    xdotool key Escape >/dev/null 2>&1
+    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$pid" 2>/dev/null
+  fi
+  pid=""
+}
+
+# Waits for the show to end by itself; sets exitCode and runSeconds.
+waitForExit() {
+  local limit=$1
+  local deadline=$(( $(date +%s) + limit ))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$(date +%s)" -lt "$deadline" ] || fail "still running after ${limit} s"
+    sleep 0.2
+  done
+  wait "$pid"
+  exitCode=$?
+  pid=""
+  runSeconds=$(since "$startSeconds")
+}
+
+lastFrameTime() { awk '$1 == "frame" { t = $3 } END { print (t == "" ? -1 : t) }' "$log" 2>/dev/null; }
+frameCount() { awk '$1 == "frame" { n++ } END { print n + 0 }' "$log" 2>/dev/null; }
+mark() { awk -v m="$1" '$1 == "mark" && $2 == m { print $3 }' "$log" 2>/dev/null; }
+
+# Waits until a frame at music time >= $1 has been presented.
+waitForMusicTime() {
+  local target=$1 limit=$2
+  local deadline=$(( $(date +%s) + limit ))
+  while :; do
+    local t; t=$(lastFrameTime)
+    awk -v t="$t" -v x="$target" 'BEGIN { exit !(t >= x) }' && { echo "$t"; return 0; }
+    kill -0 "$pid" 2>/dev/null || fail "the show ended before music time $target (last frame at $t)"
+    [ "$(date +%s)" -lt "$deadline" ] || fail "no frame at music time $target within ${limit} s (last at $t)"
+    sleep 0.05
+  done
+}
+
+# Waits until the probe has presented at least $1 frames.
+waitForFrames() {
+  local want=$1 limit=$2
+  local deadline=$(( $(date +%s) + limit ))
+  while [ "$(frameCount)" -lt "$want" ]; do
+    kill -0 "$pid" 2>/dev/null || fail "the show ended after $(frameCount) frames"
+    [ "$(date +%s)" -lt "$deadline" ] || fail "only $(frameCount) frames within ${limit} s"
+    sleep 0.1
+  done
+}
+
+waitForWindow() {
+  local limit=$1
+  local deadline=$(( $(date +%s) + limit ))
+  until xdotool search --name '^Thawline$' >/dev/null 2>&1; do
+    kill -0 "$pid" 2>/dev/null || fail "the show ended before its window appeared"
+    [ "$(date +%s)" -lt "$deadline" ] || fail "no Thawline window within ${limit} s"
+    sleep 0.2
+  done
+}
+
+screenshot() { import -window root "$1" 2>/dev/null || fail "screenshot $1 failed"; }
+
+# A picture counts as drawn when its grey levels vary and it is not black.
+checkDrawn() {
+  local stats; stats=$(convert "$1" -colorspace Gray -format '%[fx:standard_deviation] %[fx:mean]' info:)
+  note "$(basename "$1"): grey deviation and mean $stats"
+  awk -v s="${stats% *}" -v m="${stats#* }" 'BEGIN { exit !(s > 0.01 && m > 0.01) }' || fail "$1 looks blank ($stats)"
+}
+
+# Root-mean-square difference of two pictures, 0 to 1.
+difference() { compare -metric RMSE "$1" "$2" null: 2>&1 | sed -E 's/.*\(([0-9.e+-]+)\).*/\1/'; }
+
+checkAllDiffer() {
+  local shots=("$@") i j
+  for (( i = 0; i < ${#shots[@]}; i++ )); do
+    for (( j = i + 1; j < ${#shots[@]}; j++ )); do
+      local d; d=$(difference "${shots[i]}" "${shots[j]}")
+      note "difference $(basename "${shots[i]}") / $(basename "${shots[j]}"): $d"
+      awk -v d="$d" 'BEGIN { exit !(d > 0.01) }' || fail "${shots[i]} and ${shots[j]} are the same picture"
+    done
+  done
+}
+
+reportStartup() {
+  note "start-up: window $(mark window) s, assembled $(mark assembled) s, audio $(mark audio)$(mark no-audio) s, first frame $(awk '$1 == "frame" { print $5; exit }' "$log") s after entry"
+}
+
+# The whole show, with screenshots at the given music times.
+wholeShow() {
+  local keep=$1
+  startShow
+  local shots=()
+  for t in "${shotTimes[@]}"; do
+    local at; at=$(waitForMusicTime "$t" 120) || exit 1
+    local name; name=$(printf '%s/music-%05.2fs.png' "$work" "$at")
+    screenshot "$name"
+    shots+=("$name")
+  done
+  waitForExit 120
+  reportStartup
+  note "exit code $exitCode after $runSeconds s, $(frameCount) frames, last frame at music time $(lastFrameTime)"
+  [ "$exitCode" -eq 0 ] || fail "exit code $exitCode"
+  [ -n "$(mark end-of-music)" ] || fail "the show did not end at the end of the music: $(tail -n 1 "$log")"
+  awk -v t="$(lastFrameTime)" -v e="$showEnd" 'BEGIN { exit !(t < e && t > e - 2) }' ||
+    fail "last frame at music time $(lastFrameTime), expected just below $showEnd"
+  for s in "${shots[@]}"; do checkDrawn "$s"; done
+  checkAllDiffer "${shots[@]}"
+  [ "$keep" = keep ] && note "screenshots: ${shots[*]}"
+}
+
+startDisplay
+case "$mode" in
+  full|capture)
+    wholeShow "$([ "$mode" = capture ] && echo keep)"
+    ;;
+  escape)
+    startShow
+    waitForWindow 90
+    sleep 8   # let it draw a while at its own pace
+    screenshot "$work/before-escape.png"
+    pressed=$(date +%s.%N)
+    xdotool key Escape
+    waitForExit 30
+    note "exit code $exitCode, $(since "$pressed") s after Escape, $runSeconds s in all"
+    [ "$exitCode" -eq 0 ] || fail "exit code $exitCode"
+    awk -v r="$runSeconds" 'BEGIN { exit !(r < 40) }' || fail "ran $runSeconds s: Escape did not end it early"
+    checkDrawn "$work/before-escape.png"
+    ;;
+  silent)
+    export THAW_NO_AUDIO=1
+    startShow
+    waitForFrames 3 90
+    screenshot "$work/silent-1.png"
+    sleep 3
+    waitForFrames "$(( $(frameCount) + 2 ))" 30
+    screenshot "$work/silent-2.png"
+    xdotool key Escape
+    waitForExit 30
+    reportStartup
+    note "exit code $exitCode, $(frameCount) frames, times seen: $(awk '$1 == "frame" { print $3 }' "$log" | sort -u | tr '\n' ' ')"
+    [ "$exitCode" -eq 0 ] || fail "exit code $exitCode"
+    [ -n "$(mark no-audio)" ] || fail "the audio device opened although no sound server runs"
+    [ -n "$(mark quit)" ] || fail "the show did not end through Escape: $(tail -n 1 "$log")"
+    awk '$1 == "frame" && $3 != 0 { bad = 1 } END { exit bad }' "$log" || fail "music time moved without audio"
+    checkDrawn "$work/silent-1.png"
+    ;;
+  *)
+    echo "usage: run-show.sh full|escape|silent|capture <exe> <dir>" >&2
+    exit 2
+    ;;
+esac
+echo "PASS: $mode"
