@@ -17,36 +17,64 @@ constexpr double kClampDistance = (254.5 - kFontAtlasEdgeLevel) / kFontAtlasLeve
 
 bool hasDescender(int code) { return code == ',' || code == 'Q'; }
 
+// The scroller advances by 0.38 of a cell (24.3 pixels); wider glyphs are
+// narrowed to this so that neighbours keep apart.
+constexpr double kMaxGlyphWidth = 24.0;
+
+constexpr double kBandTop = kFontAtlasInkTop + kInkMargin;
+constexpr double kBandBottom = kFontAtlasInkBottom + 1 - kInkMargin;
+constexpr double kDescenderBottom = kFontAtlasDescenderBottom + 1 - kInkMargin;
+
 struct AtlasMetrics {
   double scale;     // atlas pixels per font unit
   double baseline;  // cell row coordinate of the baseline
 };
 
-// One scale and baseline for every glyph: the tallest glyphs (descenders
-// aside) fill the ink area's height unless the widest glyph limits the scale.
+// One scale and baseline for the letters and digits: their tallest (the tail
+// of "Q" aside) fill the ink area's height.
 bool chooseMetrics(GlyphFont* font, AtlasMetrics& metrics, std::string& error) {
-  double top = -1e30, bottom = 1e30, widest = 0, lowest = 1e30;
+  double top = -1e30, bottom = 1e30;
   for (int i = 0; i < kFontAtlasGlyphCount; ++i) {
     const int code = kFontAtlasGlyphs[i];
     GlyphBox box;
     if (!glyphBox(font, code, box, error)) return false;
+    const bool alphanumeric = (code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9');
+    if (!alphanumeric) continue;
     top = std::max(top, box.yMax);
-    widest = std::max(widest, box.xMax - box.xMin);
-    if (hasDescender(code))
-      lowest = std::min(lowest, box.yMin);
-    else
-      bottom = std::min(bottom, box.yMin);
+    if (!hasDescender(code)) bottom = std::min(bottom, box.yMin);
   }
-  const double height = kFontAtlasInkBottom + 1 - kFontAtlasInkTop - 2 * kInkMargin;
-  const double width = kFontAtlasInkRight + 1 - kFontAtlasInkLeft - 2 * kInkMargin;
-  metrics.scale = std::min(height / (top - bottom), width / widest);
-  const double bandTop = kFontAtlasInkTop + kInkMargin + (height - (top - bottom) * metrics.scale) / 2;
-  metrics.baseline = bandTop + top * metrics.scale;
-  const double descenderBottom = metrics.baseline - std::min(lowest, bottom) * metrics.scale;
-  if (descenderBottom > kFontAtlasDescenderBottom + 1 - kInkMargin) {
-    error = "the font's descenders reach below the cell's ink area";
+  if (!(top > bottom)) {
+    error = "the font's letters have no height";
     return false;
   }
+  metrics.scale = (kBandBottom - kBandTop) / (top - bottom);
+  metrics.baseline = kBandTop + top * metrics.scale;
+  return true;
+}
+
+// Letters, digits and most punctuation sit on the common baseline at the
+// common scale. A glyph that would leave the ink area (a tall "@") is scaled
+// down to the area's height and centred in it; a wide one is narrowed.
+bool placeGlyph(int code, const GlyphBox& box, const AtlasMetrics& metrics, GlyphPlacement& placement,
+                std::string& error) {
+  double scale = metrics.scale;
+  double baseline = metrics.baseline;
+  const double bottomLimit = hasDescender(code) ? kDescenderBottom : kBandBottom;
+  if (baseline - box.yMax * scale < kBandTop || baseline - box.yMin * scale > bottomLimit) {
+    if (hasDescender(code)) {
+      error = std::string("the descender of '") + char(code) + "' reaches below its cell's ink area";
+      return false;
+    }
+    scale = std::min(scale, (kBandBottom - kBandTop) / (box.yMax - box.yMin));
+    baseline = (kBandTop + kBandBottom) / 2 + (box.yMax + box.yMin) / 2 * scale;
+  }
+  const double width = box.xMax - box.xMin;
+  const double scaleX = width * scale > kMaxGlyphWidth ? kMaxGlyphWidth / width : scale;
+  const double centre = (kFontAtlasInkLeft + kFontAtlasInkRight + 1) / 2.0;
+  placement.scaleX = scaleX * kAtlasOversampling;
+  placement.scaleY = scale * kAtlasOversampling;
+  placement.originX = (centre - (box.xMin + box.xMax) / 2 * scaleX) * kAtlasOversampling;
+  placement.originY = baseline * kAtlasOversampling;
   return true;
 }
 
@@ -64,11 +92,8 @@ bool renderGlyphCell(GlyphFont* font, int code, const AtlasMetrics& metrics, std
                      int cellX, int cellY, std::string& error) {
   GlyphBox box;
   if (!glyphBox(font, code, box, error)) return false;
-  const double centre = (kFontAtlasInkLeft + kFontAtlasInkRight + 1) / 2.0;
   GlyphPlacement placement;
-  placement.scale = metrics.scale * kAtlasOversampling;
-  placement.originX = (centre - (box.xMin + box.xMax) / 2 * metrics.scale) * kAtlasOversampling;
-  placement.originY = metrics.baseline * kAtlasOversampling;
+  if (!placeGlyph(code, box, metrics, placement, error)) return false;
   std::vector<uint8_t> coverage;
   if (!rasteriseGlyph(font, code, placement, kSamples, coverage, error)) return false;
 

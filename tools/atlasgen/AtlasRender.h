@@ -10,8 +10,8 @@ struct GlyphFont;
 constexpr int kAtlasOversampling = 16;
 
 // Renders the whole glyph atlas (layout in content/atlas/FontAtlas.h) as
-// 8-bit RGBA pixels, row by row from the top. Glyphs share one scale and
-// baseline chosen so that every glyph fits its cell's ink area; each is
-// centred horizontally. False (with `error`) when the font lacks a glyph or
-// a glyph cannot be made to fit.
+// 8-bit RGBA pixels, row by row from the top. Letters and digits share one
+// scale and baseline that make them fill the cell's ink area's height; every
+// glyph is kept inside that area and centred horizontally. False (with
+// `error`) when the font lacks a glyph or a glyph cannot be made to fit.
 bool renderFontAtlas(GlyphFont* font, std::vector<uint8_t>& rgba, std::string& error);

@@ -78,8 +78,8 @@ bool rasteriseGlyph(GlyphFont* font, int code, const GlyphPlacement& placement, 
   FT_Outline& outline = font->face->glyph->outline;
   // FreeType renders in 26.6 fixed point with y up from the bitmap's bottom.
   for (int i = 0; i < outline.n_points; ++i) {
-    const double x = placement.originX + double(outline.points[i].x) * placement.scale;
-    const double yDown = placement.originY - double(outline.points[i].y) * placement.scale;
+    const double x = placement.originX + double(outline.points[i].x) * placement.scaleX;
+    const double yDown = placement.originY - double(outline.points[i].y) * placement.scaleY;
     outline.points[i].x = FT_Pos(std::lround(x * 64.0));
     outline.points[i].y = FT_Pos(std::lround((size - yDown) * 64.0));
   }

@@ -14,9 +14,9 @@ struct GlyphBox {
 };
 
 // Where and how large a glyph is drawn: its point (x, y) in font units lands
-// on grid position (originX + x * scale, originY - y * scale), y growing down.
+// on grid position (originX + x * scaleX, originY - y * scaleY), y growing down.
 struct GlyphPlacement {
-  double scale;
+  double scaleX, scaleY;
   double originX, originY;
 };
 

@@ -34,11 +34,18 @@ int fail(const std::string& message) {
   return 1;
 }
 
-bool writeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path, "wb");
-  if (!file) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+// The PNG goes to "<output>.partial", opened before the (slow) rendering so
+// that a bad path fails at once, and replaces the output only when complete:
+// a failed run leaves an existing atlas untouched.
+struct Output {
+  std::string partialPath;
+  FILE* file;
+};
+
+int failAndRemove(Output& output, const std::string& message) {
+  std::fclose(output.file);
+  std::remove(output.partialPath.c_str());
+  return fail(message);
 }
 
 }  // namespace
@@ -65,16 +72,29 @@ int main(int argc, char** argv) {
     return fail("no output file given (--output FILE)");
   }
 
+  Output output = {std::string(outputPath) + ".partial", nullptr};
+  output.file = std::fopen(output.partialPath.c_str(), "wb");
+  if (!output.file) return fail("cannot write '" + output.partialPath + "'");
+
   std::string error;
   GlyphFont* font = openGlyphFont(fontPath, error);
-  if (!font) return fail(error);
+  if (!font) return failAndRemove(output, error);
   std::vector<uint8_t> rgba;
   const bool rendered = renderFontAtlas(font, rgba, error);
   closeGlyphFont(font);
-  if (!rendered) return fail(error);
+  if (!rendered) return failAndRemove(output, error);
 
   std::vector<uint8_t> png;
-  if (!encodePngRgba(rgba.data(), kFontAtlasWidth, kFontAtlasWidth, png)) return fail("PNG compression failed");
-  if (!writeFile(outputPath, png)) return fail(std::string("cannot write '") + outputPath + "'");
+  if (!encodePngRgba(rgba.data(), kFontAtlasWidth, kFontAtlasWidth, png))
+    return failAndRemove(output, "PNG compression failed");
+  const bool written = std::fwrite(png.data(), 1, png.size(), output.file) == png.size();
+  if (std::fclose(output.file) != 0 || !written) {
+    std::remove(output.partialPath.c_str());
+    return fail("cannot write '" + output.partialPath + "'");
+  }
+  if (std::rename(output.partialPath.c_str(), outputPath) != 0) {
+    std::remove(output.partialPath.c_str());
+    return fail(std::string("cannot replace '") + outputPath + "'");
+  }
   return 0;
 }
