@@ -1,0 +1,84 @@
+// Reading a sample at a float position and moving the position on by one
+// output frame's step. Shared by nextSampleValue and the mixer's loops so both
+// take exactly the same float steps.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "xm/PlayerRecords.h"
+
+// Beyond this many wraps in one frame (a step far longer than the loop), the
+// remaining wraps are done in one go.
+constexpr uint32_t kMaxLoopWraps = 1024;
+
+inline uint32_t sampleIndex(float position, uint32_t length) {
+    // The position is kept below the length; the clamp only guards float
+    // rounding of lengths beyond 2^24.
+    uint32_t index = static_cast<uint32_t>(position);
+    return index < length ? index : length - 1;
+}
+
+inline float sampleValue(const Sample& sample, float position) {
+    uint32_t index = sampleIndex(position, sample.length);
+    if (sample.bits == 16) return float(static_cast<const int16_t*>(sample.data)[index]) / 32768.0f;
+    return float(static_cast<const int8_t*>(sample.data)[index]) / 128.0f;
+}
+
+inline float wrapForwardLoop(float position, float loopEnd, float loopLength, float loopStart) {
+    uint32_t wraps = 0;
+    while (position >= loopEnd) {
+        if (++wraps > kMaxLoopWraps) {
+            float offset = std::fmod(position - loopStart, loopLength);
+            position = loopStart + offset;
+            if (!(position >= loopStart && position < loopEnd)) position = loopStart;
+            break;
+        }
+        position -= loopLength;
+    }
+    return position;
+}
+
+// One frame's move for every loop type. Positions that a step much longer
+// than a ping-pong loop would throw past the sample's end restart the loop.
+inline void advancePosition(Channel& channel, const Sample& sample) {
+    float position = channel.position;
+    switch (sample.loopType) {
+    case ForwardLoop:
+        position = wrapForwardLoop(position + channel.step, float(sample.loopEnd), float(sample.loopLength),
+                                   float(sample.loopStart));
+        break;
+    case PingPongLoop:
+        if (channel.forward) {
+            position += channel.step;
+            if (position >= float(sample.loopEnd)) {
+                channel.forward = false;
+                position = 2.0f * float(sample.loopEnd) - position;
+            }
+            if (position >= float(sample.length)) {
+                channel.forward = false;
+                position -= float(sample.length - 1);
+            }
+        } else {
+            position -= channel.step;
+            if (position <= float(sample.loopStart)) {
+                channel.forward = true;
+                position = 2.0f * float(sample.loopStart) - position;
+            }
+            if (position <= 0.0f) {
+                channel.forward = true;
+                position = 0.0f;
+            }
+        }
+        if (position >= float(sample.length)) {
+            channel.forward = true;
+            position = float(sample.loopStart);
+        }
+        break;
+    default:
+        position += channel.step;
+        if (position >= float(sample.length)) position = -1.0f;
+        break;
+    }
+    channel.position = position;
+}
