@@ -168,7 +168,7 @@ TEST(Allocation, EveryRecordStartsZeroedOrAtItsInitialValue) {
     for (uint32_t i = 0; i < 256; ++i) EXPECT_EQ(player->rowVisits[i], 0);
 }
 
-TEST(Allocation, AbsurdSizesFailCleanly) {
+TEST(Allocation, AbsurdModulesMeasureWithoutWrapping) {
     // One pattern of 65535 rows and 65535 channels asks for about 21 GB.
     XmModule m;
     m.channels = 65535;
