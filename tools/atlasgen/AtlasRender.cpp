@@ -19,7 +19,7 @@ bool hasDescender(int code) { return code == ',' || code == 'Q'; }
 
 // The scroller advances by 0.38 of a cell (24.3 pixels); wider glyphs are
 // narrowed to this so that neighbours keep apart.
-constexpr double kMaxGlyphWidth = 24.0;
+constexpr double kMaxGlyphWidth = 22.0;
 
 constexpr double kBandTop = kFontAtlasInkTop + kInkMargin;
 constexpr double kBandBottom = kFontAtlasInkBottom + 1 - kInkMargin;

@@ -100,10 +100,10 @@ TEST(FontAtlasDistanceField, AgreesWithTheCoverageInRed) {
 
 // An independent estimate of the distance: from each pixel to the nearest
 // pixel centre on the other side of the outline (by coverage), less half a
-// pixel. It is within about a pixel of the true distance, except next to
-// notches narrower than a pixel (as between the strokes of "W"), where
-// coverage cannot tell the sides apart; those glyphs get a looser bound.
-// Half a pixel of the estimate's own error (2 levels) is expected anywhere.
+// pixel. It is within about half a pixel of the true distance (2 levels)
+// for glyphs without hairline gaps; in gaps narrower than a pixel (between
+// the strokes of "W", inside a narrowed "@") coverage cannot tell the sides
+// apart, so those glyphs are left to the gradient test below.
 struct EstimateError {
   int worst = 0;
   double mean = 0;
@@ -140,16 +140,45 @@ EstimateError compareWithBruteForce(const AtlasImage& atlas, int code) {
 TEST(FontAtlasDistanceField, MatchesABruteForceDistanceEstimate) {
   const AtlasImage& atlas = decodedAtlas();
   ASSERT_EQ(1024, atlas.width);
-  for (int code : {'O', '@', '8', 'S', 'H', ','}) {
+  for (int code : {'O', '8', 'S', 'H', 'C', ','}) {
     const EstimateError e = compareWithBruteForce(atlas, code);
     EXPECT_LE(e.worst, 4) << char(code);
     EXPECT_LE(e.mean, 1.6) << char(code);
     EXPECT_GT(e.checked, 1000) << char(code);
   }
-  for (int code : {'A', 'W', 'M'}) {
-    const EstimateError e = compareWithBruteForce(atlas, code);
-    EXPECT_LE(e.worst, 16) << char(code);
-    EXPECT_LE(e.mean, 1.6) << char(code);
+}
+
+// A distance field changes by at most one pixel per pixel, and by about that
+// much almost everywhere: neighbouring alphas differ by at most 4 levels
+// (6 diagonally, 4 x 1.41 rounded up), and nearly every pixel has a
+// neighbour that differs by about 4 levels per pixel of separation.
+TEST(FontAtlasDistanceField, SlopeIsFourLevelsPerPixelAcrossEveryGlyph) {
+  const AtlasImage& atlas = decodedAtlas();
+  ASSERT_EQ(1024, atlas.width);
+  for (int i = 0; i < kFontAtlasGlyphCount; ++i) {
+    const int code = kFontAtlasGlyphs[i];
+    int straightMax = 0, diagonalMax = 0, unclamped = 0, steep = 0;
+    for (int y = 1; y < kCell - 1; ++y) {
+      for (int x = 1; x < kCell - 1; ++x) {
+        const int a = alphaAt(atlas, code, x, y);
+        if (a == 255) continue;
+        ++unclamped;
+        double slope = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) {
+            const int b = alphaAt(atlas, code, x + dx, y + dy);
+            if (b == 255 || (dx == 0 && dy == 0)) continue;
+            const int difference = std::abs(a - b);
+            int& most = dx && dy ? diagonalMax : straightMax;
+            most = std::max(most, difference);
+            slope = std::max(slope, difference / std::hypot(dx, dy));
+          }
+        if (slope >= 3.5) ++steep;
+      }
+    }
+    EXPECT_LE(straightMax, kFontAtlasLevelsPerPixel) << char(code);
+    EXPECT_LE(diagonalMax, 6) << char(code);
+    EXPECT_GT(steep, unclamped * 98 / 100) << char(code);
   }
 }
 
