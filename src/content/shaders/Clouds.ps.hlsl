@@ -25,12 +25,9 @@ float valueNoise(float3 x)
     return mixLinear(mixLinear(n00, n10, s.y), mixLinear(n01, n11, s.y), s.z);
 }
 
-static const float2 kOctaves[3] =
-{
-    float2(0.051, 0.55),
-    float2(0.111, 0.25),
-    float2(0.211, 0.125),
-};
+// Three octaves: lattice scale and amplitude.
+static const float kOctaveScale[3] = { 0.051, 0.111, 0.211 };
+static const float kOctaveAmplitude[3] = { 0.55, 0.25, 0.125 };
 
 float4 pixel_main(ScreenVertex i) : SV_TARGET
 {
@@ -57,7 +54,7 @@ float4 pixel_main(ScreenVertex i) : SV_TARGET
         float3 q = h + time * float3(-0.2, 0.74, 2.0) + float3(0.0, 100.0 * sin(h.y), 0.0);
         float density = 0.0;
         for (int o = 0; o < 3; ++o)
-            density += (valueNoise(q * kOctaves[o].x) - 0.4) * kOctaves[o].y;
+            density += (valueNoise(q * kOctaveScale[o]) - 0.4) * kOctaveAmplitude[o];
         cl = smoothStep(0.0, 0.8, density + 0.2) * fade;
     }
 

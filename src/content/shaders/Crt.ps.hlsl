@@ -29,12 +29,8 @@ float glitchOn(float z)
     return 2.0 * glitchNoise(z) - 1.0 > 0.7 ? 1.0 : 0.0;
 }
 
-float4 pixel_main(ScreenVertex i) : SV_TARGET
+float3 crtFinish(float2 uv)
 {
-    float2 uv = i.uv;
-    if (int(ENABLEFINALPSOTPROC) == 0)
-        return inputTexture.SampleLevel(smpLinearClamp, uv, 0.0);
-
     float T = ceil(11.0 * time);
 
     float2 hv = float2(5.0 * time, 5.0 * time + 127.3);
@@ -79,6 +75,16 @@ float4 pixel_main(ScreenVertex i) : SV_TARGET
     float grain = frac(sin(dot(float2(T, T) + 1000.0 * p, float2(12.9898, 78.233))) * 43758.547) * 0.2 + 1.0;
     colour *= grain;
 
-    colour *= GLOBE_BRIGHTNESS;
-    return float4(colour, 1.0);
+    return colour * GLOBE_BRIGHTNESS;
+}
+
+float4 pixel_main(ScreenVertex i) : SV_TARGET
+{
+    // One exit only: with the finish off the input passes unchanged.
+    float4 result;
+    if (int(ENABLEFINALPSOTPROC) == 0)
+        result = inputTexture.SampleLevel(smpLinearClamp, i.uv, 0.0);
+    else
+        result = float4(crtFinish(i.uv), 1.0);
+    return result;
 }

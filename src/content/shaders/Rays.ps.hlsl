@@ -8,12 +8,8 @@ SamplerState samplerState : register(s0);
 
 static const int kSamples = 250;
 
-float4 pixel_main(ScreenVertex i) : SV_TARGET
+float4 lightRays(float2 uv)
 {
-    float2 uv = i.uv;
-    if (int(lamerbypass) == 1)
-        return inputTexture.SampleLevel(samplerState, uv, 0.0);
-
     float2 d = uv - 0.5;
     float2 stepUv = d * lamerdensity / float(kSamples);
     float3 acc = 0.15 * inputTexture.SampleLevel(samplerState, uv, 0.0).rgb;
@@ -33,4 +29,15 @@ float4 pixel_main(ScreenVertex i) : SV_TARGET
     acc *= 1.0 - 1.25 * dot(d, d);
     float3 x = saturate((acc - 0.2) / 1.3);
     return float4(sqrt(x * x * (3.0 - 2.0 * x)), 1.0);
+}
+
+float4 pixel_main(ScreenVertex i) : SV_TARGET
+{
+    // One exit only: the bypass copies the input.
+    float4 result;
+    if (int(lamerbypass) == 1)
+        result = inputTexture.SampleLevel(samplerState, i.uv, 0.0);
+    else
+        result = lightRays(i.uv);
+    return result;
 }

@@ -106,12 +106,17 @@ float smoothStep(float a, float b, float x) {
 
 // ---------------------------------------------------------------- palette
 
-Float4 palette(const Image& render, const PixelSite& at) {
-    static const float kRamp[9][3] = {
+namespace {
+const float kRamp[9][3] = {
         {0.0f, 0.0f, 0.0f},       {0.039f, 0.122f, 0.267f}, {0.071f, 0.204f, 0.396f},
         {0.118f, 0.306f, 0.549f}, {0.055f, 0.38f, 0.285f},  {0.11f, 0.69f, 0.52f},
         {0.18f, 1.0f, 0.769f},    {0.38f, 1.0f, 0.847f},    {1.0f, 1.0f, 1.0f},
     };
+}  // namespace
+
+Float4 paletteRamp(int index) { return {kRamp[index][0], kRamp[index][1], kRamp[index][2], 1.0f}; }
+
+Float4 palette(const Image& render, const PixelSite& at) {
     Float4 c = sample(render, Filter::Point, Address::Clamp, at.u, at.v);
     float s = saturate(c.r + c.g + c.b);
     int index = static_cast<int>(std::min(8.0f, std::ceil(9.0f * s)));

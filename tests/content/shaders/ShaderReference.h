@@ -73,6 +73,7 @@ PixelSite pixelSite(int x, int y, int width, int height);
 float smoothStep(float a, float b, float x);
 
 Float4 palette(const Image& render, const PixelSite& at);
+Float4 paletteRamp(int index);
 Float4 background(const Image& clouds, const PixelSite& at);
 
 struct CloudsDetail {
