@@ -33,20 +33,6 @@ TEST(ScrollText, UsesOnlyTheAtlasGlyphsSpaceAndAsterisk) {
   }
 }
 
-TEST(ScrollText, ReadsAsTextRatherThanFiller) {
-  const std::string text = scrollText().substr(0, 433);
-  std::set<char> distinct(text.begin(), text.end());
-  EXPECT_GE(distinct.size(), 20u);
-  size_t letters = 0, spaces = 0;
-  for (char c : text) {
-    letters += c >= 'A' && c <= 'Z';
-    spaces += c == ' ';
-  }
-  EXPECT_GT(letters, 300u);
-  EXPECT_GT(spaces, 40u);
-  EXPECT_EQ(std::string::npos, text.find("   ")) << "runs of blanks";
-}
-
 // Every character the text draws has ink in its atlas cell, and the two
 // characters meant to draw nothing have empty cells.
 TEST(ScrollText, EveryDrawnCharacterHasInkInTheAtlas) {
