@@ -20,7 +20,9 @@ struct Random {
 // Band-limited waves as sums of harmonics below `limit` (in cycles per
 // frame), so the sample itself carries no aliasing.
 double bandLimited(Wave wave, double phase, double freq, double limit, double duty) {
-  int harmonics = freq > 0.0 ? static_cast<int>(limit / freq) : 0;
+  // The cap keeps very low pitches affordable; it lies far above what any
+  // instrument of the song needs.
+  int harmonics = freq > 0.0 ? static_cast<int>(std::min(limit / freq, 400.0)) : 0;
   if (harmonics < 1) harmonics = 1;
   double sum = 0.0;
   double angle = 2.0 * kPi * phase;

@@ -238,3 +238,54 @@ TEST(Songc, PatternsPackLikeTrackersAndReadBack) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string readText(const std::string& path) {
+  std::vector<uint8_t> bytes = readFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Damaged sources never crash the readers: each either reads or reports a
+// line of the file.
+TEST(Songc, DamagedSourcesAreReportedNotFatal) {
+  const std::string score = readText(kSongDir + "/score.txt");
+  const std::string instruments = readText(kSongDir + "/instruments.txt");
+  ASSERT_FALSE(score.empty());
+  ASSERT_FALSE(instruments.empty());
+  const char kJunk[] = {'|', ' ', '\n', '"', '#', '.', '-', '0', '9', 'F', 'x', ':', '\t', '\x7f', 'C'};
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  int rejectedScores = 0, rejectedInstruments = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string s = score, i = instruments;
+    for (int k = 0; k < 3; ++k) {
+      s[next() % s.size()] = kJunk[next() % sizeof kJunk];
+      i[next() % i.size()] = kJunk[next() % sizeof kJunk];
+    }
+    if (round % 10 == 0) s.resize(next() % s.size());
+    if (round % 10 == 5) i.resize(next() % i.size());
+
+    ScoreDef parsedScore;
+    std::string error;
+    if (!scoreFromText(s, parsedScore, error)) {
+      ++rejectedScores;
+      EXPECT_EQ(error.rfind("t.txt", 0), 0u) << error;
+    }
+    std::vector<InstrumentDef> parsedInstruments;
+    if (!instrumentsFromText(i, parsedInstruments, error)) {
+      ++rejectedInstruments;
+      EXPECT_EQ(error.rfind("i.txt", 0), 0u) << error;
+    } else {
+      for (InstrumentDef& inst : parsedInstruments) renderInstrument(inst);
+    }
+  }
+  // Most damage lands in cells and settings the readers check.
+  EXPECT_GT(rejectedScores, 100);
+  EXPECT_GT(rejectedInstruments, 100);
+}
+
+}  // namespace
