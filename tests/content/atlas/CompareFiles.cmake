@@ -1,5 +1,8 @@
 # Script mode: runs the atlas generator into OUTPUT and fails unless the
 # result equals EXPECTED byte for byte.
+if(NOT EXISTS ${FONT})
+  message(FATAL_ERROR "the atlas font ${FONT} is missing (scripts/setup.sh installs it)")
+endif()
 execute_process(COMMAND ${TOOL} --font ${FONT} --output ${OUTPUT} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "atlasgen failed (${status})")
