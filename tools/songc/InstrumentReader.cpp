@@ -146,6 +146,8 @@ bool readEnvelope(Reader& r, EnvelopeDef& env) {
     env.ticks.push_back(static_cast<uint16_t>(tick));
     env.values.push_back(static_cast<uint16_t>(value));
   }
+  // Trackers treat an envelope as a line between points.
+  if (env.ticks.size() < 2) return r.fail("an envelope needs at least 2 points");
   return true;
 }
 
@@ -194,6 +196,14 @@ bool finishInstrument(Reader& r, InstrumentDef& inst, int endLine) {
   if (!checkEnvelope(inst.volumeEnvelope, "volume envelope")) return false;
   if (!checkEnvelope(inst.panningEnvelope, "panning envelope")) return false;
   if (inst.pingPong && !looped) return failAt("'pingpong' needs a looped instrument");
+  if (looped && inst.hasRate) return failAt("a looped instrument takes its rate from 'root' and 'loop'; drop 'rate'");
+  if (inst.volumeEnvelope.ticks.empty() && inst.volumeEnvelope.sustainPoint >= 0)
+    return failAt("'sustain' without an 'envelope'");
+  if (inst.panningEnvelope.ticks.empty() && inst.panningEnvelope.sustainPoint >= 0)
+    return failAt("'pansustain' without a 'panenvelope'");
+  if ((inst.volumeEnvelope.ticks.empty() && inst.volumeEnvelope.loopStart >= 0) ||
+      (inst.panningEnvelope.ticks.empty() && inst.panningEnvelope.loopStart >= 0))
+    return failAt("an envelope loop without its envelope");
   return true;
 }
 
@@ -239,6 +249,7 @@ bool readInstruments(const SourceFile& file, std::vector<InstrumentDef>& out, st
     } else if (key == "rate") {
       if (!r.real(1, 1000.0, 96000.0, v)) return false;
       p.rate = v;
+      current->hasRate = true;
     } else if (key == "length") {
       if (!r.real(1, 0.001, 10.0, v)) return false;
       p.seconds = v;

@@ -181,6 +181,7 @@ bool readScore(const SourceFile& file, ScoreDef& out, std::string& error) {
       if (!parseInteger(t[1], v) || v != static_cast<long long>(out.patterns.size()))
         return fail("patterns are numbered 0, 1, 2... in order; expected " + std::to_string(out.patterns.size()));
       if (pattern && pattern->rowCount == 0) return fail("the previous pattern has no rows");
+      if (out.patterns.size() == 256) return fail("a module holds at most 256 patterns");
       out.patterns.emplace_back();
       pattern = &out.patterns.back();
       pattern->name = t.size() == 3 ? t[2] : "";

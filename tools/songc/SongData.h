@@ -64,6 +64,7 @@ struct InstrumentDef {
   uint16_t fadeout = 0;
   uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
   bool pingPong = false;
+  bool hasRate = false;       // 'rate' was given
 
   // Filled by the synthesiser.
   std::vector<int8_t> sample;
