@@ -158,6 +158,15 @@ TEST(Songc, InstrumentErrorsNameFileAndLine) {
   EXPECT_EQ(error.rfind("i.txt:6:", 0), 0u) << error;
   EXPECT_FALSE(instrumentsFromText("instrument 1 \"A\"\n  length 0.1 0.2\n  layer sine hz 440\nend\n", out, error));
   EXPECT_EQ(error.rfind("i.txt:2:", 0), 0u) << error;
+  EXPECT_FALSE(instrumentsFromText("instrument 1 \"A\"\n  length 0.1\n  layer sine hz 440\n"
+                                   "  envelope 0:64\nend\n", out, error));
+  EXPECT_EQ(error, "i.txt:4: an envelope needs at least 2 points");
+  EXPECT_FALSE(instrumentsFromText("instrument 1 \"A\"\n  rate 8000\n  loop 64 cycles 1\n"
+                                   "  layer saw cycles 1\nend\n", out, error));
+  EXPECT_EQ(error.rfind("i.txt:5: instrument 1:", 0), 0u) << error;
+  EXPECT_FALSE(instrumentsFromText("instrument 1 \"A\"\n  length 0.1\n  layer sine hz 440\n"
+                                   "  sustain 0\nend\n", out, error));
+  EXPECT_EQ(error.rfind("i.txt:5:", 0), 0u) << error;
 }
 
 TEST(Songc, TuningPlaysTheRootNoteAtTheSampleRate) {
