@@ -1,0 +1,123 @@
+// The mixer: the channel-by-channel mixing must equal the plain frame-by-frame
+// order bit for bit, whatever the song and however the frames are requested.
+#include "BusySong.h"
+#include "PlayerFixture.h"
+
+using namespace xmtest;
+
+namespace {
+
+std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t frames, uint8_t maxLoops = 0) {
+    resetRandomSeed();
+    PlayerPtr player = loadPlayer(bytes);
+    setMaxLoops(player.get(), maxLoops);
+    std::vector<float> out(2 * frames);
+    generateFramesReference(player.get(), out.data(), frames);
+    return out;
+}
+
+// Renders through generateFrames in chunks of the given sizes, cycling.
+std::vector<float> renderChunked(const std::vector<uint8_t>& bytes, uint64_t frames, std::vector<uint64_t> chunks,
+                                 uint8_t maxLoops = 0) {
+    resetRandomSeed();
+    PlayerPtr player = loadPlayer(bytes);
+    setMaxLoops(player.get(), maxLoops);
+    std::vector<float> out(2 * frames);
+    uint64_t done = 0;
+    for (size_t i = 0; done < frames; ++i) {
+        uint64_t n = std::min(chunks[i % chunks.size()], frames - done);
+        generateFrames(player.get(), out.data() + 2 * done, n);
+        done += n;
+    }
+    return out;
+}
+
+void expectBitIdentical(const std::vector<float>& a, const std::vector<float>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    size_t differing = 0, first = a.size();
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (bitsOf(a[i]) != bitsOf(b[i])) {
+            if (differing++ == 0) first = i;
+        }
+    }
+    EXPECT_EQ(differing, 0u) << "first difference at float " << first << ": " << a[first] << " vs " << b[first];
+}
+
+bool hasSound(const std::vector<float>& out) {
+    for (float v : out)
+        if (v != 0.0f) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(Mixer, MatchesTheFrameByFrameOrderOnBusySongs) {
+    struct Case {
+        const char* name;
+        BusySongOptions options;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"four channels", BusySongOptions{}});
+    BusySongOptions every;
+    every.allEffects = true;
+    every.noteEvery = 2;
+    cases.push_back({"every command, linear", every});
+    every.linear = false;
+    every.seed = 5;
+    cases.push_back({"every command, Amiga", every});
+    BusySongOptions wide;
+    wide.channels = 32;
+    wide.allEffects = true;
+    wide.seed = 9;
+    wide.tempo = 5;
+    wide.bpm = 97;
+    cases.push_back({"32 channels", wide});
+
+    const uint64_t frames = 44100 * 8;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = writeXm(makeBusySong(c.options));
+        std::vector<float> reference = renderReference(bytes, frames);
+        ASSERT_TRUE(hasSound(reference));
+        expectBitIdentical(renderChunked(bytes, frames, {4096}), reference);
+        expectBitIdentical(renderChunked(bytes, frames, {1, 7, 220, 4096, 649, 3}), reference);
+    }
+}
+
+TEST(Mixer, MatchesAcrossTheSilenceAfterTheLoopLimit) {
+    BusySongOptions options;
+    options.patterns = 1;
+    options.bpm = 255;
+    options.tempo = 1;
+    std::vector<uint8_t> bytes = writeXm(makeBusySong(options));
+    const uint64_t frames = 44100 * 6;
+    std::vector<float> reference = renderReference(bytes, frames, 1);
+    expectBitIdentical(renderChunked(bytes, frames, {333}, 1), reference);
+    // The song of two passes over one pattern falls silent well before the end.
+    for (size_t i = reference.size() - 2 * 44100; i < reference.size(); ++i) ASSERT_EQ(bitsOf(reference[i]), 0u);
+}
+
+TEST(Mixer, GeneratingNoFramesChangesNothing) {
+    std::vector<uint8_t> bytes = writeXm(makeBusySong(BusySongOptions{}));
+    PlayerPtr player = loadPlayer(bytes);
+    render(player.get(), 1000);
+    std::vector<uint8_t> before(reinterpret_cast<uint8_t*>(player.get()),
+                                reinterpret_cast<uint8_t*>(player.get()) + player->allocSize);
+    generateFrames(player.get(), nullptr, 0);
+    EXPECT_EQ(memcmp(before.data(), player.get(), before.size()), 0);
+}
+
+TEST(Mixer, OutputIsNotClamped) {
+    // Sixteen centred channels at full volume on a constant 127: the sum is
+    // 16 x 127/128 x sqrt(0.5) x 0.25, about 2.81.
+    SongBuilder song(16, 4);
+    song.addInstrument(constantSample(127));
+    for (uint32_t c = 0; c < 16; ++c) song.cell(0, c) = XmCell{49, 1, 0, 0x08, 0x80};
+    PlayerPtr player = loadPlayer(song.bytes());
+    std::vector<float> out = render(player.get(), 2000);
+    float expected = 0.0f;
+    float gain = std::sqrt(1.0f - 128.0f / 255.0f);
+    for (int c = 0; c < 16; ++c) expected += (127.0f / 128.0f) * gain;
+    EXPECT_FLOAT_EQ(out[2 * 1999], expected * 0.25f);
+    EXPECT_GT(out[2 * 1999], 2.8f);
+}
