@@ -244,8 +244,9 @@ bool readInstruments(const SourceFile& file, std::vector<InstrumentDef>& out, st
       p.layers.emplace_back();
       if (!readLayer(r, p.layers.back())) return false;
     } else if (key == "root") {
-      if (t.size() != 2 || !(p.rootNote = parseNoteName(t[1])))
-        return r.fail("'root' needs a note name such as C-5");
+      int note = t.size() == 2 ? parseNoteName(t[1]) : 0;
+      if (note == 0) return r.fail("'root' needs a note name such as C-5");
+      p.rootNote = note;
     } else if (key == "rate") {
       if (!r.real(1, 1000.0, 96000.0, v)) return false;
       p.rate = v;
