@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "XmLayout.h"
 #include "content/module/SongModule.h"
@@ -94,6 +95,54 @@ TEST(SongShape, NotesAndInstrumentsAreInRange) {
       EXPECT_LE(c.effect, 35) << "pattern " << p;
     }
   }
+}
+
+// The cells of one pass, indexed by song row (order position x 64 + row).
+std::vector<const XmCell*> cellsOfSongRow(const XmLayout& m, uint32_t songRow) {
+  std::vector<const XmCell*> cells;
+  uint32_t position = songRow / 64, row = songRow % 64;
+  if (position >= m.songLength) return cells;
+  const auto& pattern = m.cells[m.order[position]];
+  for (uint16_t c = 0; c < m.channels; ++c) cells.push_back(&pattern[row * m.channels + c]);
+  return cells;
+}
+
+bool noteStartsOn(const XmLayout& m, uint32_t songRow, int channel = -1) {
+  std::vector<const XmCell*> cells = cellsOfSongRow(m, songRow);
+  for (size_t c = 0; c < cells.size(); ++c)
+    if ((channel < 0 || static_cast<int>(c) == channel) && cells[c]->note >= 1 && cells[c]->note <= 96)
+      return true;
+  return false;
+}
+
+TEST(SongShape, HitsFallOnTheRowsTheShowMovesOn) {
+  XmLayout m = loadEmbedded();
+  ASSERT_EQ(m.cells.size(), 15u);
+  // Intro flashes and hits, the build's hit every 8 rows (drum channel).
+  for (uint32_t row : {32u, 36u, 64u, 72u, 80u, 88u, 96u, 104u, 112u, 120u})
+    EXPECT_TRUE(noteStartsOn(m, row, 0)) << "row " << row;
+  // The drop starts on every channel.
+  for (int c = 0; c < 4; ++c) EXPECT_TRUE(noteStartsOn(m, 128, c)) << "channel " << c;
+  // Backbeat snares on rows 8 mod 16 through the first groove.
+  for (uint32_t row = 136; row <= 344; row += 16) {
+    const XmCell* drum = cellsOfSongRow(m, row)[0];
+    EXPECT_EQ(drum->instrument, 2) << "snare at row " << row;
+  }
+  // The break's stabs, every 4 rows.
+  for (uint32_t row = 352; row <= 380; row += 4) EXPECT_TRUE(noteStartsOn(m, row, 3)) << "row " << row;
+  // The second groove's thickening snares.
+  for (uint32_t row : {456u, 460u, 472u, 480u, 488u, 496u, 504u, 508u}) {
+    const XmCell* drum = cellsOfSongRow(m, row)[0];
+    EXPECT_EQ(drum->instrument, 2) << "snare at row " << row;
+  }
+  // Accents of the new section.
+  for (uint32_t row = 520; row <= 600; row += 16) EXPECT_TRUE(noteStartsOn(m, row, 0)) << "row " << row;
+  // The 16th-note stutters: a hit every 2 rows.
+  for (uint32_t row = 607; row <= 639; row += 2) EXPECT_TRUE(noteStartsOn(m, row)) << "row " << row;
+  for (uint32_t row = 1024; row <= 1054; row += 2) EXPECT_TRUE(noteStartsOn(m, row)) << "row " << row;
+  // The impact and the mood change.
+  EXPECT_TRUE(noteStartsOn(m, 689, 0));
+  EXPECT_TRUE(noteStartsOn(m, 804, 3));
 }
 
 }  // namespace
