@@ -1,0 +1,388 @@
+// One frame of the pass list: constants, activation, feedback, order.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <list>
+#include <vector>
+
+#include "GfxTestDevice.h"
+#include "Orrery/gfx/GraphRuntime.h"
+#include "TestShaders.h"
+
+#if defined(THAW_HAVE_SHADER_BLOBS)
+#include "content/shaders/ShaderBlobs.h"
+#endif
+
+using namespace Orrery::Gfx;
+
+namespace {
+
+float halfToFloat(uint16_t h) {
+    const int exponent = (h >> 10) & 31;
+    const int mantissa = h & 1023;
+    float v = exponent == 0 ? std::ldexp(float(mantissa), -24) : std::ldexp(float(mantissa | 1024), exponent - 25);
+    return (h & 0x8000) ? -v : v;
+}
+
+std::vector<float> readFloats(ID3D11Resource* texture) {
+    auto bytes = GfxTest::readTexture2D(texture, 16);
+    std::vector<float> f(bytes.size() / 4);
+    if (!bytes.empty()) std::memcpy(f.data(), bytes.data(), bytes.size());
+    return f;
+}
+
+float readR32(ID3D11Resource* texture) {
+    auto bytes = GfxTest::readTexture2D(texture, 4);
+    float v = -1.0f;
+    if (bytes.size() >= 4) std::memcpy(&v, bytes.data(), 4);
+    return v;
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!GfxTest::startRuntime()) GTEST_SKIP() << "no Direct3D 11 device";
+        vs = GfxTest::compile(GfxTest::kFullScreenVS, "vertex_main", "vs_5_0");
+        ASSERT_FALSE(vs.empty());
+        runtime = new GraphRuntime();
+        updateContext(GfxTest::blockAt(0.0f, 0));
+    }
+
+    std::vector<uint8_t>& shader(const char* source) {
+        std::string errors;
+        blobs.push_back(GfxTest::compile(source, "pixel_main", "ps_5_0", &errors));
+        EXPECT_FALSE(blobs.back().empty()) << errors;
+        return blobs.back();
+    }
+
+    TextureRuntime* texture(int32_t format, int32_t w, int32_t h, bool doubleBuffered) {
+        TextureDesc d;
+        d.width = w;
+        d.height = h;
+        d.format = format;
+        auto* t = new TextureRuntime();
+        t->init(d, doubleBuffered);
+        const float zero[4] = {0, 0, 0, 0};
+        if (t->rtvA) gfxContext.immediateContext->ClearRenderTargetView(t->rtvA, zero);
+        if (t->rtvB) gfxContext.immediateContext->ClearRenderTargetView(t->rtvB, zero);
+        return t;
+    }
+
+    // A configured draw pass from `ps` into `target`, reading `inputs`.
+    DrawPass* pass(const std::vector<uint8_t>& ps, Resource* target, std::initializer_list<Resource*> inputs = {},
+                   void (*tweak)(DrawPassDesc&) = nullptr) {
+        DrawPassDesc d;
+        drawPassDescInit(d);
+        d.program.vertexBytecode = vs.data();
+        d.program.vertexBytecodeSize = uint32_t(vs.size());
+        d.program.pixelBytecode = ps.data();
+        d.program.pixelBytecodeSize = uint32_t(ps.size());
+        growPush(d.targets, TargetRef{target, true});
+        for (Resource* r : inputs) growPush(d.inputs, ResourceRef{ResourceKind::Texture, r});
+        if (tweak) tweak(d);
+        auto* p = new DrawPass();
+        p->configure(d);
+        drawPassDescFree(d);
+        return p;
+    }
+
+    // A pass that adds 1 to an R32 counter each time it runs.
+    DrawPass* counter(TextureRuntime* target, int32_t activation, float start, float end) {
+        DrawPass* p = pass(shader(GfxTest::kOnePS), target, {}, [](DrawPassDesc& d) {
+            d.clear = false;
+            d.blend = true;
+            d.blendMode = BlendMode::Additive;
+        });
+        p->desc.activation = activation;
+        p->desc.start = start;
+        p->desc.end = end;
+        return p;
+    }
+
+    void setFloatParameters(std::initializer_list<float> values) {
+        GrowArray<Parameter> list;
+        growInit(list);
+        for (float v : values) {
+            Parameter p = makeParameter("p");
+            p.value[0] = v;
+            growPush(list, p);
+        }
+        runtime->setParameters(list);
+        growFree(list);
+    }
+
+    std::vector<uint8_t> vs;
+    std::list<std::vector<uint8_t>> blobs;  // stable addresses: passes keep pointers to the bytecode
+    GraphRuntime* runtime = nullptr;
+};
+
+TEST_F(FrameTest, ParametersFollowTheBlockInTheConstantBuffer) {
+    setFloatParameters({0.25f, 7.0f, -3.5f});
+    EXPECT_EQ(runtime->block.size, 12u);
+    TextureRuntime* out = texture(FormatCode::R32G32B32A32Float, 2, 2, false);
+    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kConstantsPS), out));
+
+    updateContext(GfxTest::blockAt(12.5f, 41));
+    runtime->parameters[2].value[0] = 9.0f;  // written by the frame loop before runFrame
+    EXPECT_EQ(runtime->runFrame(), nullptr);
+    auto f = readFloats(out->textureA);
+    ASSERT_EQ(f.size(), 16u);
+    EXPECT_EQ(f[0], 12.5f);
+    EXPECT_EQ(f[1], 41.0f);
+    EXPECT_EQ(f[2], 0.25f);
+    EXPECT_EQ(f[3], 9.0f);
+
+    ASSERT_NE(gfxContext.frameConstants.bufferA, nullptr);
+    D3D11_BUFFER_DESC b = {};
+    gfxContext.frameConstants.bufferA->GetDesc(&b);
+    EXPECT_EQ(b.ByteWidth, 624u);  // 608 + 12 rounded up
+    EXPECT_EQ(b.BindFlags, UINT(D3D11_BIND_CONSTANT_BUFFER));
+    EXPECT_EQ(gfxContext.frameConstantsDesc.stride, 624);
+
+    // The buffer holds the derived block followed by the parameters.
+    auto bytes = GfxTest::readBuffer(gfxContext.frameConstants.bufferA);
+    ASSERT_EQ(bytes.size(), 624u);
+    EXPECT_EQ(0, std::memcmp(bytes.data(), &gfxContext.contextData, 608));
+    float p[3];
+    std::memcpy(p, bytes.data() + 608, 12);
+    EXPECT_EQ(p[0], 0.25f);
+    EXPECT_EQ(p[1], 7.0f);
+    EXPECT_EQ(p[2], 9.0f);
+}
+
+TEST_F(FrameTest, TwentySevenParametersMakeA720ByteBuffer) {
+    std::vector<float> values(27);
+    GrowArray<Parameter> list;
+    growInit(list);
+    for (int i = 0; i < 27; ++i) {
+        Parameter p = makeParameter("p");
+        p.value[0] = float(i) * 1.5f;
+        growPush(list, p);
+    }
+    runtime->setParameters(list);
+    growFree(list);
+    TextureRuntime* out = texture(FormatCode::R32G32B32A32Float, 2, 2, false);
+    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kConstantsPS), out));
+    updateContext(GfxTest::blockAt(1.0f, 0));
+    runtime->runFrame();
+    auto bytes = GfxTest::readBuffer(gfxContext.frameConstants.bufferA);
+    ASSERT_EQ(bytes.size(), 720u);
+    for (int i = 0; i < 27; ++i) {
+        float v;
+        std::memcpy(&v, bytes.data() + 608 + 4 * i, 4);
+        EXPECT_EQ(v, float(i) * 1.5f) << i;
+    }
+}
+
+TEST_F(FrameTest, WithoutParametersTheBufferIsTheBareBlockCreatedOnce) {
+    TextureRuntime* out = texture(FormatCode::R32G32B32A32Float, 2, 2, false);
+    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kOnePS), out));
+    gfxContext.frameConstants.release();
+    updateContext(GfxTest::blockAt(1.0f, 0));
+    runtime->runFrame();
+    ID3D11Buffer* first = gfxContext.frameConstants.bufferA;
+    ASSERT_NE(first, nullptr);
+    D3D11_BUFFER_DESC b = {};
+    first->GetDesc(&b);
+    EXPECT_EQ(b.ByteWidth, 608u);
+    first->AddRef();  // keep the object alive so that its address cannot be reused
+    updateContext(GfxTest::blockAt(2.0f, 1));
+    runtime->runFrame();
+    EXPECT_EQ(gfxContext.frameConstants.bufferA, first);
+    first->Release();
+}
+
+TEST_F(FrameTest, ActivationModesDecideWhichPassesRun) {
+    TextureRuntime* always = texture(FormatCode::R32Float, 1, 1, false);
+    TextureRuntime* first = texture(FormatCode::R32Float, 1, 1, false);
+    TextureRuntime* window = texture(FormatCode::R32Float, 1, 1, false);
+    TextureRuntime* never = texture(FormatCode::R32Float, 1, 1, false);
+    TextureRuntime* wide = texture(FormatCode::R32Float, 1, 1, false);
+    runtime->addPass(PassKind::Draw, counter(always, ActivationMode::Always, 0, 0));
+    runtime->addPass(PassKind::Draw, counter(first, ActivationMode::FirstFrame, 0, 0));
+    runtime->addPass(PassKind::Draw, counter(window, ActivationMode::TimeWindow, 10.0f, 20.0f));
+    runtime->addPass(PassKind::Draw, counter(never, 5, 0.0f, 100000.0f));
+    runtime->addPass(PassKind::Draw, counter(wide, ActivationMode::TimeWindow, 0.0f, 100000.0f));
+    runtime->addPass(7, nullptr);  // an entry of no known kind is skipped
+    runtime->firstFrame = true;
+
+    uint32_t frame = 0;
+    for (float t : {5.0f, 10.0f, 15.0f, 20.0f, 20.5f, 46.5f}) {
+        updateContext(GfxTest::blockAt(t, frame++));
+        runtime->runFrame();
+        EXPECT_FALSE(runtime->firstFrame);
+    }
+    EXPECT_EQ(readR32(always->textureA), 6.0f);
+    EXPECT_EQ(readR32(first->textureA), 1.0f);
+    EXPECT_EQ(readR32(window->textureA), 3.0f);  // 10, 15 and 20
+    EXPECT_EQ(readR32(never->textureA), 0.0f);
+    EXPECT_EQ(readR32(wide->textureA), 6.0f);
+}
+
+TEST_F(FrameTest, DoubleBufferedFeedbackReadsThePreviousFrame) {
+    // Pass 1 writes T = previous T + 1; pass 2 copies T into U in the same
+    // frame and must still see the previous frame's T.
+    TextureRuntime* t = texture(FormatCode::R32G32B32A32Float, 4, 4, true);
+    TextureRuntime* u = texture(FormatCode::R32G32B32A32Float, 4, 4, false);
+    runtime->registerResource(0) = t;
+    runtime->registerResource(1) = u;
+    runtime->registerResource(2);  // registered but never assigned: must be skipped
+    std::vector<uint8_t>& addOne = shader(GfxTest::kAddOnePS);
+    std::vector<uint8_t>& copy = shader(GfxTest::kCopyPS);
+    runtime->addPass(PassKind::Draw, pass(addOne, t, {t}));
+    runtime->addPass(PassKind::Draw, pass(copy, u, {t}));
+
+    for (int frame = 1; frame <= 4; ++frame) {
+        updateContext(GfxTest::blockAt(float(frame), uint32_t(frame)));
+        runtime->runFrame();
+        EXPECT_EQ(t->swapped, frame % 2 == 1);
+        // After the swap the copy written this frame is the "previous" one.
+        auto written = readFloats(t->getResource(true));
+        auto copied = readFloats(u->textureA);
+        ASSERT_EQ(written.size(), 64u);
+        ASSERT_EQ(copied.size(), 64u);
+        for (int px = 0; px < 16; ++px) {
+            EXPECT_EQ(written[px * 4], float(frame)) << "frame " << frame << " texel " << px;
+            EXPECT_EQ(copied[px * 4], float(frame - 1)) << "frame " << frame << " texel " << px;
+        }
+    }
+    EXPECT_FALSE(u->swapped);
+}
+
+TEST_F(FrameTest, UnregisteredDoubleBufferedResourceNeverSwaps) {
+    TextureRuntime* t = texture(FormatCode::R32G32B32A32Float, 4, 4, true);
+    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kAddOnePS), t, {t}));
+    for (int frame = 0; frame < 3; ++frame) runtime->runFrame();
+    EXPECT_FALSE(t->swapped);
+    // It always wrote A from B, which nobody touched: A stays at 1.
+    auto a = readFloats(t->textureA);
+    ASSERT_EQ(a.size(), 64u);
+    EXPECT_EQ(a[0], 1.0f);
+}
+
+TEST_F(FrameTest, PassWithoutPixelShaderIsSkippedAndTheFrameGoesOn) {
+    const uint8_t junk[64] = {'D', 'X', 'B', 'C'};
+    std::vector<uint8_t> bad(junk, junk + sizeof junk);
+    TextureRuntime* skipped = texture(FormatCode::R32Float, 1, 1, false);
+    TextureRuntime* after = texture(FormatCode::R32Float, 1, 1, false);
+    DrawPass* broken = pass(bad, skipped, {}, [](DrawPassDesc& d) {
+        d.clearColor[0] = 5.0f;  // would show if the pass touched its target
+    });
+    ASSERT_EQ(broken->program.pixelShader, nullptr);
+    runtime->addPass(PassKind::Draw, broken);
+
+    gfxContext.frameConstants.release();
+    runtime->runFrame();
+    // Skipped before any Direct3D work: not even the constant buffer exists.
+    EXPECT_EQ(gfxContext.frameConstants.bufferA, nullptr);
+    EXPECT_EQ(readR32(skipped->textureA), 0.0f);
+
+    runtime->addPass(PassKind::Draw, counter(after, ActivationMode::Always, 0, 0));
+    runtime->runFrame();
+    EXPECT_EQ(readR32(skipped->textureA), 0.0f);
+    EXPECT_EQ(readR32(after->textureA), 1.0f);
+}
+
+TEST_F(FrameTest, NullInputsAndTargetsAreSkippedWhenBinding) {
+    TextureRuntime* out = texture(FormatCode::R32G32B32A32Float, 4, 4, false);
+    DrawPass* p = pass(shader(GfxTest::kAddOnePS), out, {nullptr});
+    growPush(p->desc.targets, TargetRef{nullptr, true});
+    runtime->addPass(PassKind::Draw, p);
+    runtime->runFrame();
+    // An unbound input reads as zero.
+    auto f = readFloats(out->textureA);
+    ASSERT_EQ(f.size(), 64u);
+    EXPECT_EQ(f[0], 1.0f);
+    EXPECT_EQ(f[1], 0.0f);
+}
+
+TEST_F(FrameTest, ComputePassBindsOutputsBehindInputsAndCoversTheGrid) {
+    std::string errors;
+    std::vector<uint8_t> cs = GfxTest::compile(GfxTest::kComputeCS, "kernel_main", "cs_5_0", &errors);
+    if (cs.empty()) GTEST_SKIP() << "the system compiler cannot build the compute program: " << errors;
+
+    TextureRuntime* first = texture(FormatCode::R32Float, 13, 9, false);
+    TextureRuntime* second = texture(FormatCode::R32Float, 13, 9, false);
+    TextureRuntime* result = texture(FormatCode::R32Float, 13, 9, false);
+    const float two[4] = {2, 2, 2, 2};
+    const float three[4] = {3, 3, 3, 3};
+    gfxContext.immediateContext->ClearRenderTargetView(first->rtvA, two);
+    gfxContext.immediateContext->ClearRenderTargetView(second->rtvA, three);
+
+    ComputePassDesc d;
+    computePassDescInit(d);
+    d.program.computeBytecode = cs.data();
+    d.program.computeBytecodeSize = uint32_t(cs.size());
+    d.threadsX = 13;  // two groups of 8 wide
+    d.threadsY = 9;
+    d.threadsZ = 1;
+    growPush(d.inputs, ResourceRef{ResourceKind::Texture, first});
+    growPush(d.inputs, ResourceRef{ResourceKind::Texture, second});
+    growPush(d.outputs, ResourceRef{ResourceKind::Texture, result});
+    auto* pass = new ComputePass();
+    pass->configure(d);
+    computePassDescFree(d);
+    ASSERT_NE(pass->program.computeShader, nullptr);
+    runtime->addPass(PassKind::Compute, pass);
+    runtime->runFrame();
+
+    auto bytes = GfxTest::readTexture2D(result->textureA, 4);
+    ASSERT_EQ(bytes.size(), size_t(13 * 9 * 4));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 13; ++x) {
+            float v;
+            std::memcpy(&v, &bytes[(y * 13 + x) * 4], 4);
+            ASSERT_EQ(v, 5.0f + x + 100.0f * y) << x << "," << y;
+        }
+}
+
+TEST_F(FrameTest, PresentPassComesLastAndFlipsTheImage) {
+    screenWidth = 4;
+    screenHeight = 3;
+    TextureRuntime* content = texture(FormatCode::R32G32B32A32Float, 4, 3, false);
+    setFloatParameters({0.75f});
+    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kRowsPS), content));
+    runtime->outputTexture = content;
+    runtime->createPresentPass();
+
+    ASSERT_EQ(runtime->passes.count, 2u);
+    const PassEntry& last = runtime->passes[1];
+    EXPECT_EQ(last.kind, PassKind::Draw);
+    auto* present = static_cast<DrawPass*>(last.pass);
+    TextureRuntime* screen = runtime->outputTexture;
+    ASSERT_NE(screen, content);
+    EXPECT_EQ(screen->desc.width, 4);
+    EXPECT_EQ(screen->desc.height, 3);
+    EXPECT_EQ(screen->desc.format, FormatCode::R16G16B16A16Float);
+    EXPECT_FALSE(screen->doubleBuffered);
+    ASSERT_EQ(present->desc.targets.count, 1u);
+    EXPECT_EQ(present->desc.targets[0].resource, screen);
+    ASSERT_EQ(present->desc.inputs.count, 1u);
+    EXPECT_EQ(present->desc.inputs[0].resource, content);
+    EXPECT_EQ(present->desc.activation, ActivationMode::Always);
+    // Neither the screen texture nor the present pass is registered.
+    EXPECT_EQ(runtime->resources.count, 0u);
+    EXPECT_EQ(runtime->passTable.count, 0u);
+
+#if !defined(THAW_HAVE_SHADER_BLOBS)
+    GTEST_SKIP() << "built without the present shaders";
+#else
+    EXPECT_EQ(present->desc.program.vertexBytecodeSize, kPresentVSSize);
+    ASSERT_NE(present->program.pixelShader, nullptr);
+    EXPECT_EQ(runtime->runFrame(), screen);
+    auto bytes = GfxTest::readTexture2D(screen->textureA, 8);
+    ASSERT_EQ(bytes.size(), size_t(4 * 3 * 8));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) {
+            uint16_t h[4];
+            std::memcpy(h, &bytes[(y * 4 + x) * 8], 8);
+            // Screen row y shows content row 2 - y; the content ran first this frame.
+            EXPECT_EQ(halfToFloat(h[0]), float(2 - y) + 0.5f) << x << "," << y;
+            EXPECT_EQ(halfToFloat(h[1]), float(x) + 0.5f) << x << "," << y;
+            EXPECT_EQ(halfToFloat(h[2]), 0.75f) << x << "," << y;
+        }
+#endif
+}
+
+}  // namespace
