@@ -149,6 +149,39 @@ TEST_F(FrameTest, ParametersFollowTheBlockInTheConstantBuffer) {
     EXPECT_EQ(p[0], 0.25f);
     EXPECT_EQ(p[1], 7.0f);
     EXPECT_EQ(p[2], 9.0f);
+
+    // Each frame's updateContext records the bare block size again, so the
+    // first pass of the next frame re-creates the buffer at the full size.
+    updateContext(GfxTest::blockAt(13.0f, 42));
+    EXPECT_EQ(gfxContext.frameConstantsDesc.stride, 608);
+    EXPECT_TRUE(gfxContext.frameConstantsDesc.constant);
+    EXPECT_EQ(gfxContext.frameConstantsDesc.countX, 1);
+    runtime->runFrame();
+    EXPECT_EQ(gfxContext.frameConstantsDesc.stride, 624);
+    EXPECT_EQ(readFloats(out->textureA)[0], 13.0f);
+}
+
+TEST_F(FrameTest, Float4AfterFloatLandsAtFrameByte612) {
+    GrowArray<Parameter> list;
+    growInit(list);
+    Parameter a = makeParameter("a", ParamType::Float);
+    a.value[0] = 1.0f;
+    Parameter b = makeParameter("b", ParamType::Float4);
+    for (int i = 0; i < 4; ++i) b.value[i] = 2.0f + float(i);
+    growPush(list, a);
+    growPush(list, b);
+    runtime->setParameters(list);
+    growFree(list);
+    TextureRuntime* out = texture(FormatCode::R32Float, 1, 1, false);
+    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kOnePS), out));
+    runtime->runFrame();
+    auto bytes = GfxTest::readBuffer(gfxContext.frameConstants.bufferA);
+    ASSERT_EQ(bytes.size(), 640u);  // 608 + 20 rounded up
+    float v[5];
+    std::memcpy(v, bytes.data() + 608, sizeof v);
+    EXPECT_EQ(v[0], 1.0f);
+    EXPECT_EQ(v[1], 2.0f);
+    EXPECT_EQ(v[4], 5.0f);
 }
 
 TEST_F(FrameTest, TwentySevenParametersMakeA720ByteBuffer) {
