@@ -1,0 +1,90 @@
+# thaw_compile_hlsl(<out_var> SOURCE <file.hlsl> STAGE vs|ps [ENTRY name]
+#                   [INCLUDES dirs...] [DEPENDS files...])
+#
+# Compiles one HLSL entry point to a shader model 5.0 DXBC container:
+#   glslangValidator (HLSL front end) -> SPIR-V -> spirv-opt -> thaw-dxbc.
+# Sets <out_var> to the .dxbc path (in the current binary dir, under shaders/).
+# The blob is rebuilt when the source, any DEPENDS file or the translator
+# changes. Hand the path to thaw_embed() or to a target's sources/DEPENDS in
+# the same directory so that something builds it.
+#
+# The native build uses its own thaw-dxbc target; the Windows cross build runs
+# the tool from ${THAW_HOST_BUILD_DIR}/tools/dxbc/thaw-dxbc.
+
+find_program(THAW_GLSLANG_VALIDATOR glslangValidator)
+find_program(THAW_SPIRV_OPT spirv-opt)
+
+# Inline and flatten to SSA, then simplify; the translator expects structured
+# control flow with every function inlined into the entry point.
+set(THAW_SPIRV_OPT_FLAGS --legalize-hlsl -O --merge-return --eliminate-dead-code-aggressive
+    CACHE STRING "spirv-opt passes run before the DXBC translator")
+
+function(thaw_compile_hlsl out_var)
+  cmake_parse_arguments(ARG "" "SOURCE;STAGE;ENTRY" "INCLUDES;DEPENDS" ${ARGN})
+  if(NOT ARG_SOURCE)
+    message(FATAL_ERROR "thaw_compile_hlsl: SOURCE is required")
+  endif()
+  if(ARG_STAGE STREQUAL "vs")
+    set(glslang_stage vert)
+    set(default_entry vertex_main)
+  elseif(ARG_STAGE STREQUAL "ps")
+    set(glslang_stage frag)
+    set(default_entry pixel_main)
+  else()
+    message(FATAL_ERROR "thaw_compile_hlsl: STAGE must be vs or ps (got '${ARG_STAGE}')")
+  endif()
+  if(NOT ARG_ENTRY)
+    set(ARG_ENTRY ${default_entry})
+  endif()
+  if(NOT THAW_GLSLANG_VALIDATOR OR NOT THAW_SPIRV_OPT)
+    message(FATAL_ERROR "thaw_compile_hlsl: glslangValidator and spirv-opt are needed "
+                        "(Debian packages glslang-tools and spirv-tools)")
+  endif()
+
+  get_filename_component(source ${ARG_SOURCE} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  get_filename_component(name ${source} NAME_WE)
+
+  if(TARGET thaw-dxbc)
+    set(translator $<TARGET_FILE:thaw-dxbc>)
+    set(translator_dep thaw-dxbc)
+  else()
+    if(NOT THAW_HOST_BUILD_DIR)
+      message(FATAL_ERROR "thaw_compile_hlsl: THAW_HOST_BUILD_DIR is not set. The cross build "
+                          "runs the shader translator from a native build tree: build "
+                          "tools/dxbc natively first and pass -DTHAW_HOST_BUILD_DIR=<that tree>.")
+    endif()
+    set(translator ${THAW_HOST_BUILD_DIR}/tools/dxbc/thaw-dxbc)
+    if(NOT EXISTS ${translator})
+      message(FATAL_ERROR "thaw_compile_hlsl: the shader translator ${translator} does not "
+                          "exist. Build the native tree first (target thaw-dxbc).")
+    endif()
+    set(translator_dep ${translator})
+  endif()
+
+  set(stem ${name}.${ARG_STAGE})
+  if(NOT ARG_ENTRY STREQUAL default_entry)
+    set(stem ${stem}.${ARG_ENTRY})
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/shaders)
+  set(raw ${dir}/${stem}.raw.spv)
+  set(opt ${dir}/${stem}.spv)
+  set(out ${dir}/${stem}.dxbc)
+
+  set(include_flags)
+  foreach(inc IN LISTS ARG_INCLUDES)
+    get_filename_component(inc ${inc} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND include_flags -I${inc})
+  endforeach()
+
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${THAW_GLSLANG_VALIDATOR} -D -V --hlsl-offsets -fhlsl_functionality1
+            -S ${glslang_stage} -e ${ARG_ENTRY} ${include_flags} -o ${raw} ${source}
+    COMMAND ${THAW_SPIRV_OPT} ${THAW_SPIRV_OPT_FLAGS} ${raw} -o ${opt}
+    COMMAND ${translator} compile ${opt} -o ${out} --source ${source}
+    DEPENDS ${source} ${ARG_DEPENDS} ${translator_dep}
+    COMMENT "Compiling HLSL ${name} (${ARG_STAGE}, ${ARG_ENTRY}) to DXBC"
+    VERBATIM)
+  set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
