@@ -19,20 +19,6 @@ TextureDesc texture(int32_t dimension, int32_t w, int32_t h, int32_t d, int32_t 
 
 }  // namespace
 
-TEST(TextureDescTest, NewDescriptorHasTheRuntimeDefaults) {
-    TextureDesc t;
-    EXPECT_EQ(t.dimension, TextureDimension::Texture2D);
-    EXPECT_EQ(t.width, 2);
-    EXPECT_EQ(t.height, 2);
-    EXPECT_EQ(t.depth, 0);
-    EXPECT_FALSE(t.fixedSize);
-    EXPECT_EQ(t.sizeScale, 1.0f);
-    EXPECT_FALSE(t.mipmapped);
-    EXPECT_EQ(t.format, FormatCode::R16G16B16A16Float);
-    EXPECT_EQ(t.reserved0, 1);
-    EXPECT_EQ(t.reserved1, 1);
-}
-
 TEST(FormatCodeTest, MapsToDxgiFormats) {
     const uint32_t expected[8] = {41, 28, 87, 10, 2, 45, 40, 42};
     for (int32_t code = 0; code < 8; ++code) EXPECT_EQ(dxgiFormatOf(code), expected[code]) << code;

@@ -161,53 +161,6 @@ TEST_F(FrameTest, ParametersFollowTheBlockInTheConstantBuffer) {
     EXPECT_EQ(readFloats(out->textureA)[0], 13.0f);
 }
 
-TEST_F(FrameTest, Float4AfterFloatLandsAtFrameByte612) {
-    GrowArray<Parameter> list;
-    growInit(list);
-    Parameter a = makeParameter("a", ParamType::Float);
-    a.value[0] = 1.0f;
-    Parameter b = makeParameter("b", ParamType::Float4);
-    for (int i = 0; i < 4; ++i) b.value[i] = 2.0f + float(i);
-    growPush(list, a);
-    growPush(list, b);
-    runtime->setParameters(list);
-    growFree(list);
-    TextureRuntime* out = texture(FormatCode::R32Float, 1, 1, false);
-    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kOnePS), out));
-    runtime->runFrame();
-    auto bytes = GfxTest::readBuffer(gfxContext.frameConstants.bufferA);
-    ASSERT_EQ(bytes.size(), 640u);  // 608 + 20 rounded up
-    float v[5];
-    std::memcpy(v, bytes.data() + 608, sizeof v);
-    EXPECT_EQ(v[0], 1.0f);
-    EXPECT_EQ(v[1], 2.0f);
-    EXPECT_EQ(v[4], 5.0f);
-}
-
-TEST_F(FrameTest, TwentySevenParametersMakeA720ByteBuffer) {
-    std::vector<float> values(27);
-    GrowArray<Parameter> list;
-    growInit(list);
-    for (int i = 0; i < 27; ++i) {
-        Parameter p = makeParameter("p");
-        p.value[0] = float(i) * 1.5f;
-        growPush(list, p);
-    }
-    runtime->setParameters(list);
-    growFree(list);
-    TextureRuntime* out = texture(FormatCode::R32G32B32A32Float, 2, 2, false);
-    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kConstantsPS), out));
-    updateContext(GfxTest::blockAt(1.0f, 0));
-    runtime->runFrame();
-    auto bytes = GfxTest::readBuffer(gfxContext.frameConstants.bufferA);
-    ASSERT_EQ(bytes.size(), 720u);
-    for (int i = 0; i < 27; ++i) {
-        float v;
-        std::memcpy(&v, bytes.data() + 608 + 4 * i, 4);
-        EXPECT_EQ(v, float(i) * 1.5f) << i;
-    }
-}
-
 TEST_F(FrameTest, WithoutParametersTheBufferIsTheBareBlockCreatedOnce) {
     TextureRuntime* out = texture(FormatCode::R32G32B32A32Float, 2, 2, false);
     runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kOnePS), out));
@@ -281,17 +234,6 @@ TEST_F(FrameTest, DoubleBufferedFeedbackReadsThePreviousFrame) {
         }
     }
     EXPECT_FALSE(u->swapped);
-}
-
-TEST_F(FrameTest, UnregisteredDoubleBufferedResourceNeverSwaps) {
-    TextureRuntime* t = texture(FormatCode::R32G32B32A32Float, 4, 4, true);
-    runtime->addPass(PassKind::Draw, pass(shader(GfxTest::kAddOnePS), t, {t}));
-    for (int frame = 0; frame < 3; ++frame) runtime->runFrame();
-    EXPECT_FALSE(t->swapped);
-    // It always wrote A from B, which nobody touched: A stays at 1.
-    auto a = readFloats(t->textureA);
-    ASSERT_EQ(a.size(), 64u);
-    EXPECT_EQ(a[0], 1.0f);
 }
 
 TEST_F(FrameTest, PassWithoutPixelShaderIsSkippedAndTheFrameGoesOn) {

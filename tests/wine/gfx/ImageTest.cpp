@@ -156,14 +156,4 @@ TEST_F(ImageTest, MissingFileFails) {
     EXPECT_FALSE(other.init(full));
 }
 
-TEST_F(ImageTest, NewImageStartsEmpty) {
-    ImageRuntime image;
-    EXPECT_EQ(image.image.path[0], '\0');
-    EXPECT_EQ(image.image.data, nullptr);
-    EXPECT_EQ(image.image.size, 0);
-    EXPECT_EQ(image.desc.width, 2);
-    EXPECT_EQ(image.desc.format, FormatCode::R16G16B16A16Float);
-    EXPECT_EQ(image.textureA, nullptr);
-}
-
 }  // namespace
