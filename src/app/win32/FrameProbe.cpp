@@ -44,7 +44,7 @@ void probeMark(const char* milestone) {
 
 void probeFrame(uint32_t frameIndex, float time, uint32_t positionBytes) {
     char line[128];
-    writeLine(line, std::snprintf(line, sizeof line, "frame %u %.6f %u %.3f\n", frameIndex, double(time),
+    writeLine(line, std::snprintf(line, sizeof line, "frame %u %.9g %u %.3f\n", frameIndex, double(time),
                                   positionBytes, secondsSinceOpen()));
 }
 
