@@ -9,6 +9,7 @@ const double kPi = 3.14159265358979323846;
 
 struct Random {
   uint32_t state;
+  explicit Random(uint32_t seed) : state(seed ? seed : 0x9E3779B9u) {}  // xorshift sticks at 0
   double next() {  // white noise in -1..1
     state ^= state << 13;
     state ^= state >> 17;
@@ -99,7 +100,7 @@ void renderOneShot(const SynthPatch& patch, std::vector<double>& out) {
   const double limit = 0.45;
   for (size_t li = 0; li < patch.layers.size(); ++li) {
     const SynthLayer& layer = patch.layers[li];
-    Random random{patch.seed * 2654435761u + static_cast<uint32_t>(li) * 40503u + 1u};
+    Random random(patch.seed * 2654435761u + static_cast<uint32_t>(li) * 40503u + 1u);
     StateVariableFilter filter;
     double phase = 0.0;
     for (size_t i = 0; i < out.size(); ++i) {
@@ -132,7 +133,7 @@ void renderLooped(const SynthPatch& patch, std::vector<double>& out) {
   const double limit = 0.45;
   for (size_t li = 0; li < patch.layers.size(); ++li) {
     const SynthLayer& layer = patch.layers[li];
-    Random random{patch.seed * 2654435761u + static_cast<uint32_t>(li) * 40503u + 1u};
+    Random random(patch.seed * 2654435761u + static_cast<uint32_t>(li) * 40503u + 1u);
     std::vector<double> noise;
     if (layer.wave == Wave::Noise) {
       noise.resize(frames);
