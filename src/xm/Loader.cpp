@@ -136,7 +136,8 @@ void decodeSampleData(const ModuleBytes& bytes, uint64_t start, Sample& sample) 
             sum = static_cast<uint8_t>(sum + bytes.data[start + i]);
             out[i] = static_cast<int8_t>(sum);
         }
-        if (i < sample.length) memset(out + i, sum, sample.length - i);
+        // The allocation starts zeroed, so a sum of 0 needs no writing.
+        if (i < sample.length && sum != 0) memset(out + i, sum, sample.length - i);
     } else {
         int16_t* out = static_cast<int16_t*>(sample.data);
         uint16_t sum = 0;
@@ -145,7 +146,8 @@ void decodeSampleData(const ModuleBytes& bytes, uint64_t start, Sample& sample) 
             sum = static_cast<uint16_t>(sum + readU16(bytes, start + 2 * uint64_t(i)));
             out[i] = static_cast<int16_t>(sum);
         }
-        for (; i < sample.length; ++i) out[i] = static_cast<int16_t>(sum);
+        if (sum != 0)
+            for (; i < sample.length; ++i) out[i] = static_cast<int16_t>(sum);
     }
 }
 
