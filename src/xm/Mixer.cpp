@@ -1,13 +1,16 @@
 // generateFrames: runs the sequencer tick by tick and mixes the channels.
 //
-// The frames of one tick are mixed channel by channel: each channel adds its
-// contribution to every frame of the tick before the next channel starts.
-// Every frame still sees exactly the float operations of the frame-by-frame
-// order (start at 0, add channel 0, channel 1, ..., scale), because channels
-// share nothing while mixing; generateFramesReference keeps that plain order
-// so tests can hold the two against each other bit for bit. Once a voice's
-// crossfade is over and its gains have reached their targets, it runs in a
-// tight loop specialised for its sample width and loop type.
+// Within a tick the work is reorganised for speed, without changing a bit of
+// the output. Every frame still sees exactly the float operations of the
+// frame-by-frame order (start at 0, add channel 0, channel 1, ..., scale),
+// because channels share nothing while mixing; generateFramesReference keeps
+// that plain order so tests can hold the two against each other bit for bit.
+//
+// A tick is mixed in two stretches. Up to the frame where the last voice has
+// finished its crossfade and gain slides, channel by channel, each with the
+// full per-frame work. From there on every voice is steady (fixed gains, no
+// crossfade): 8-bit voices are mixed up to four at a time from per-tick tables
+// of their products, other voices on their own, always in channel order.
 #include <cstring>
 
 #include "xm/SampleCursor.h"

