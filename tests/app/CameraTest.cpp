@@ -44,19 +44,15 @@ TEST(Vectors, NormalizeCrossAndDot) {
     EXPECT_TRUE(std::isnan(normalize3({0.0f, 0.0f, 0.0f}).x));
 }
 
-TEST(Matrices, ProductIsRowByColumn) {
-    Mat4 a, b;
-    for (int i = 0; i < 16; ++i) {
-        a.m[i] = static_cast<float>(i + 1);
-        b.m[i] = static_cast<float>((i * 7) % 5) - 2.0f;
-    }
-    const Mat4 p = multiply4x4(a, b);
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float expected = 0.0f;
-            for (int k = 0; k < 4; ++k) expected += a.m[i * 4 + k] * b.m[k * 4 + j];
-            EXPECT_EQ(p.m[i * 4 + j], expected) << i << "," << j;
-        }
+TEST(Matrices, ProductIsRowByColumnAndOrdered) {
+    const Mat4 shear = {{1, 2, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 0, 0, 1}};
+    const Mat4 scale = {{2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}};
+    const Mat4 ab = multiply4x4(shear, scale);
+    expectRow(ab, 0, 2.0f, 6.0f, 0.0f, 0.0f);
+    expectRow(ab, 3, 6.0f, 0.0f, 0.0f, 1.0f);
+    const Mat4 ba = multiply4x4(scale, shear);
+    expectRow(ba, 0, 2.0f, 4.0f, 0.0f, 0.0f);
+    expectRow(ba, 3, 3.0f, 0.0f, 0.0f, 1.0f);
     // A translation in the fourth row moves a row vector (p' = p * M).
     Mat4 translate = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}};
     Mat4 point = {{1, 2, 3, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
