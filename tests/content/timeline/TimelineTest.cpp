@@ -144,6 +144,16 @@ TEST_F(ShowTracks, ValuesAtChosenTimes) {
     EXPECT_NEAR(evaluateTrack(set, 14, 46.0f), 0.6014f, 1e-3f);
 }
 
+TEST_F(ShowTracks, KeysPastTheEndAreNeverReached) {
+    // The last rendered frame: 2,053,737 played frames, tick 1055.
+    const float lastTime = static_cast<float>(2053737.0 / 44100.0);
+    ASSERT_EQ(static_cast<uint32_t>(trackTickRate(set) * lastTime), 1055u);
+    EXPECT_EQ(evaluateTrack(set, 17, lastTime), 162.6f);  // not 162.55 from tick 1280
+    EXPECT_EQ(evaluateTrack(set, 15, lastTime), 0.9f);    // the pair at 1054/1055, not 1280..1311
+    EXPECT_EQ(evaluateTrack(set, 14, lastTime), 1.0f);    // bg_transp's key at 1055 is reached
+    EXPECT_EQ(evaluateTrack(set, 9, lastTime), 0.0f);     // MELT_GRADIENT_SPREAD's last key
+}
+
 TEST(ShowTimeline, NeedsTwentySevenTracks) {
     TrackSet set;
     ASSERT_TRUE(trackSetInit(set));
