@@ -1499,7 +1499,7 @@ void Translator::translateInstruction(const Instruction& ins) {
       else emitOp(OpUdiv, {nullDst(), dst(r, n), src(a, n), src(b, n)});
       return;
     }
-    case spv::OpSDiv: case spv::OpSRem: {
+    case spv::OpSDiv: case spv::OpSRem: case spv::OpSMod: {
       // Unsigned division of the magnitudes, then the sign: of a ^ b for the
       // quotient, of a for the remainder (truncating division).
       Value a = operand(ins.word(3)), b = operand(ins.word(4));
@@ -1517,7 +1517,24 @@ void Translator::translateInstruction(const Instruction& ins) {
       }
       Value sv = tempValue(s, n, type);
       emitOp(OpIlt, {dst(s, n), src(sv, n), immBits(0, n)});
-      emitOp(OpMovc, {dst(r, n), src(sv, n), src(qv, n, ModNeg), src(qv, n)});
+      uint32_t neg = newTemp();
+      Value negv = tempValue(neg, n, type);
+      emitOp(OpIneg, {dst(neg, n), src(qv, n)});
+      if (ins.opcode != spv::OpSMod) {
+        emitOp(OpMovc, {dst(r, n), src(sv, n), src(negv, n), src(qv, n)});
+        return;
+      }
+      // Floored modulo: a non-zero remainder whose sign differs from the
+      // divisor's moves by one divisor.
+      uint32_t t = newTemp(), w = newTemp();
+      Value tv = tempValue(t, n, type), wv = tempValue(w, n, type);
+      emitOp(OpMovc, {dst(t, n), src(sv, n), src(negv, n), src(qv, n)});
+      emitOp(OpXor, {dst(w, n), src(tv, n), src(b, n)});
+      emitOp(OpIlt, {dst(w, n), src(wv, n), immBits(0, n)});
+      emitOp(OpIne, {dst(s, n), src(tv, n), immBits(0, n)});
+      emitOp(OpAnd, {dst(w, n), src(wv, n), src(sv, n)});
+      emitOp(OpIadd, {dst(q, n), src(tv, n), src(b, n)});
+      emitOp(OpMovc, {dst(r, n), src(wv, n), src(qv, n), src(tv, n)});
       return;
     }
     case spv::OpFMod: case spv::OpFRem: {
@@ -1906,6 +1923,41 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
   }
 }
 
+// Immediates never carry operand modifiers: negation or absolute value is
+// applied to the constant itself, as an integer for integer instructions.
+bool integerInstruction(uint16_t op) {
+  switch (op) {
+    case OpIadd: case OpImax: case OpImin: case OpIeq: case OpIne: case OpIlt: case OpIge:
+    case OpImul: case OpImad: case OpIneg: case OpIshl: case OpIshr: case OpUshr: case OpAnd:
+    case OpOr: case OpXor: case OpNot: case OpUdiv: case OpUlt: case OpUge: case OpUmax:
+    case OpUmin: case OpItof: case OpUtof: case OpUmul: case OpUmad:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void foldImmediateModifiers(std::vector<dxbc::Instruction>& body) {
+  for (dxbc::Instruction& ins : body) {
+    bool integer = integerInstruction(ins.opcode);
+    for (Operand& o : ins.operands) {
+      if (o.type != OperandImmediate32 || o.modifier == ModNone) continue;
+      for (uint32_t& bits : o.imm) {
+        if (integer) {
+          int32_t v = int32_t(bits);
+          if (o.modifier & ModAbs) v = v < 0 ? int32_t(0u - uint32_t(v)) : v;
+          if (o.modifier & ModNeg) v = int32_t(0u - uint32_t(v));
+          bits = uint32_t(v);
+        } else {
+          if (o.modifier & ModAbs) bits &= 0x7fffffffu;
+          if (o.modifier & ModNeg) bits ^= 0x80000000u;
+        }
+      }
+      o.modifier = ModNone;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Declarations
 
@@ -2149,6 +2201,7 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   }
   if (body_.empty() || body_.back().opcode != OpRet) emitOp(OpRet, {});
 
+  foldImmediateModifiers(body_);
   foldSaturate(body_, vregs_);
   uint32_t temps = allocateTemps(body_, vregs_);
 
@@ -2158,7 +2211,8 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   }
   for (auto& e : outputs_) {
     auto it = outputWritten_.find(e.reg);
-    e.used = uint8_t(e.mask & ~(it == outputWritten_.end() ? 0 : it->second));
+    // Outputs record the components never written (inside the mask or not).
+    e.used = uint8_t(~(it == outputWritten_.end() ? 0 : it->second) & 0xf);
   }
 
   Program program;
