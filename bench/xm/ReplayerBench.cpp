@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
     if (seconds <= 0) seconds = 3.0;
 
     xmtest::BusySongOptions show;  // 4 channels, tempo 3, BPM 170
-    xmtest::BusySongOptions wide;
+    show.allLooping = true;
+    xmtest::BusySongOptions wide = show;
     wide.channels = 32;
 
     struct Case {

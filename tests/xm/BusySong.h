@@ -16,6 +16,7 @@ struct BusySongOptions {
     uint32_t patterns = 4;
     uint32_t noteEvery = 3;  // rows between notes on a channel (staggered)
     bool allEffects = false;  // use every command, 16-bit and ping-pong samples, envelopes
+    bool allLooping = false;  // no one-shot instrument: every voice keeps sounding
     uint32_t seed = 1;
 };
 
@@ -62,7 +63,7 @@ inline XmModule makeBusySong(const BusySongOptions& options) {
     for (uint32_t i = 0; i < instrumentCount; ++i) {
         XmInstrument ins;
         bool wide = options.allEffects && i % 3 == 1;
-        uint8_t loop = options.allEffects && i % 4 == 2 ? 2 : (i == 7 ? 0 : 1);
+        uint8_t loop = options.allEffects && i % 4 == 2 ? 2 : (i == 7 && !options.allLooping ? 0 : 1);
         ins.samples.push_back(waveSample(random, 1500 + random.next(6000), wide, loop));
         if (options.allEffects) {
             ins.samples.push_back(waveSample(random, 300 + random.next(900), !wide, 1));
