@@ -31,8 +31,10 @@ static const float kOctaveAmplitude[3] = { 0.55, 0.25, 0.125 };
 
 float4 pixel_main(ScreenVertex i) : SV_TARGET
 {
-    float pu = floor(900.0 * i.uv.x) / 900.0;
-    float pv = floor(300.0 * i.uv.y) / 300.0;
+    // precise: the dither below tests the parity of these products as they
+    // round in floats, so no algebraic shortcut may cancel the division.
+    precise float pu = floor(900.0 * i.uv.x) / 900.0;
+    precise float pv = floor(300.0 * i.uv.y) / 300.0;
     float2 n = float2(2.0 * pu - 1.0, 2.0 * pv - 1.0);
 
     const float3 eye = float3(0.0, 0.0, -1.5);
@@ -63,8 +65,10 @@ float4 pixel_main(ScreenVertex i) : SV_TARGET
 
     // Ordered dither onto steps of 0.25, decided per grid cell parity.
     float rem = signedFrac(tone / 0.25) * 0.25;
-    bool ex = frac(pu * 900.0 / 2.0) * 2.0 < 1.0;
-    bool ey = frac(pv * 300.0 / 2.0) * 2.0 < 1.0;
+    precise float columnHalf = pu * 900.0 / 2.0;
+    precise float rowHalf = pv * 300.0 / 2.0;
+    bool ex = frac(columnHalf) * 2.0 < 1.0;
+    bool ey = frac(rowHalf) * 2.0 < 1.0;
     float threshold = ex ? (ey ? 0.05 : 0.15) : (ey ? 0.2 : 0.1);
     if (rem > threshold)
         tone += 0.25;

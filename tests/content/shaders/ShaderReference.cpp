@@ -267,7 +267,7 @@ Float4 composite(const Image& input1, const Image& input2, const Frame& frame, c
 
 // ------------------------------------------------------------------- rays
 
-Float4 rays(const Image& input, const Frame& frame, const PixelSite& at) {
+Float4 rays(const Image& input, const Frame& frame, const PixelSite& at, const float* jitterOverride) {
     if (static_cast<int>(frame.params[kLamerBypass]) == 1)
         return sample(input, Filter::Linear, Address::Clamp, at.u, at.v);
     float dx = at.u - 0.5f, dy = at.v - 0.5f;
@@ -276,6 +276,7 @@ Float4 rays(const Image& input, const Frame& frame, const PixelSite& at) {
     Float4 c = sample(input, Filter::Linear, Address::Clamp, at.u, at.v);
     float acc[3] = {0.15f * c.r, 0.15f * c.g, 0.15f * c.b};
     float jitter = fracPart(std::sin((at.u + 0.1f) * 41.0f + (at.v + 0.1f) * 289.0f) * 45758.547f) * 2.0f - 1.0f;
+    if (jitterOverride) jitter = *jitterOverride;
     float px = at.u + sx * jitter, py = at.v + sy * jitter;
     float weight = 0.7515f;
     for (int i = 0; i < 250; ++i) {

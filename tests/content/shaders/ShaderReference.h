@@ -87,7 +87,8 @@ Float4 clouds(const Frame& frame, const PixelSite& at, CloudsDetail* detail = nu
 
 Float4 blur(const Image& input, const Frame& frame, const PixelSite& at, float* sigmaOut = nullptr);
 Float4 composite(const Image& input1, const Image& input2, const Frame& frame, const PixelSite& at);
-Float4 rays(const Image& input, const Frame& frame, const PixelSite& at);
+// jitter, when given, replaces the hashed start offset (-1 to 1).
+Float4 rays(const Image& input, const Frame& frame, const PixelSite& at, const float* jitter = nullptr);
 
 // The CRT finish with the film grain left out; *grain receives the grain
 // factor (1 to 1.2) that the program multiplies in before the brightness.
