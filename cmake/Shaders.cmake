@@ -44,7 +44,9 @@ function(thaw_compile_hlsl out_var)
   get_filename_component(source ${ARG_SOURCE} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   get_filename_component(name ${source} NAME_WE)
 
-  if(TARGET thaw-dxbc)
+  if(NOT CMAKE_CROSSCOMPILING)
+    # Resolved when the build files are generated, so the tools/dxbc directory
+    # may be read after the caller's.
     set(translator $<TARGET_FILE:thaw-dxbc>)
     set(translator_dep thaw-dxbc)
   else()

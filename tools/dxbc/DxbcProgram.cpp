@@ -413,7 +413,8 @@ std::string formatInstruction(const Instruction& ins) {
     s += " }";
     return s;
   }
-  if (ins.controls & kSaturateBit) s += "_sat";
+  bool declaration = ins.opcode >= OpDclResource && ins.opcode <= OpDclGlobalFlags;
+  if ((ins.controls & kSaturateBit) && !declaration) s += "_sat";
   switch (ins.opcode) {
     case OpIf: case OpBreakc: case OpContinuec: case OpRetc: case OpDiscard:
       s += (ins.controls & kTestNonZeroBit) ? "_nz" : "_z";

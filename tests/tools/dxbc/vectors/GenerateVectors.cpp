@@ -27,6 +27,24 @@ const Vector kVectors[] = {
     {"wine_ps_cbuffer.dxbc", "ps_5_0", "main",
      "cbuffer C : register(b8) { float4 tint; float scale; };\n"
      "float4 main(float4 p : SV_POSITION) : SV_TARGET { return tint * scale + p; }"},
+    // Growing programs, so that some container sizes leave 56 or more bytes
+    // after the last whole 64-byte block (the checksum's two-block ending).
+    {"wine_ps_terms1.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return p * 2.0 + 1.0; }"},
+    {"wine_ps_terms2.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return p * 2.0 + p * p + 1.0; }"},
+    {"wine_ps_terms3.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return p * 2.0 + p * p * 3.0 + 1.0; }"},
+    {"wine_ps_terms4.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return (p + 4.0) * (p - 1.0) * 5.0; }"},
+    {"wine_ps_terms5.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return p.xyzw * p.yzwx + p.zwxy; }"},
+    {"wine_ps_terms6.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return p.x + p.y * 2.0 + p.z * 3.0; }"},
+    {"wine_ps_terms7.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return float4(p.x, 1.0, p.y, 2.0); }"},
+    {"wine_ps_terms8.dxbc", "ps_5_0", "main",
+     "float4 main(float4 p : SV_POSITION) : SV_TARGET { return float4(p.xy * 3.0, 1.0, 0.5); }"},
 };
 
 int main() {
