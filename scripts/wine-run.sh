@@ -14,7 +14,8 @@ start_display() {
   [ -n "${DISPLAY:-}" ] && return
   export DISPLAY=:99
   if ! xdpyinfo >/dev/null 2>&1; then
-    Xvfb :99 -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
+    # The daemon must not inherit the lock descriptor, or it holds the lock forever.
+    Xvfb :99 -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 9>&- &
     for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   fi
 }
@@ -27,7 +28,7 @@ start_audio() {
   pactl info >/dev/null 2>&1 && return
   pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
     --load="module-null-sink sink_name=null" \
-    --load="module-native-protocol-unix" >/dev/null 2>&1 || true
+    --load="module-native-protocol-unix" >/dev/null 2>&1 9>&- || true
   for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 }
 
@@ -36,7 +37,7 @@ start_audio() {
   start_display
   start_audio
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 || true
+    wineboot -i >/dev/null 2>&1 9>&- || true
     wineserver -w || true
   fi
 ) 9>"$lock"
