@@ -234,6 +234,25 @@ TEST_F(FrameTest, DoubleBufferedFeedbackReadsThePreviousFrame) {
         }
     }
     EXPECT_FALSE(u->swapped);
+
+    // Nothing stays bound that a later pass could write to.
+    ID3D11ShaderResourceView* srv = nullptr;
+    gfxContext.immediateContext->PSGetShaderResources(0, 1, &srv);
+    EXPECT_EQ(srv, nullptr);
+    if (srv) srv->Release();
+    ID3D11RenderTargetView* rtv = nullptr;
+    gfxContext.immediateContext->OMGetRenderTargets(1, &rtv, nullptr);
+    EXPECT_EQ(rtv, nullptr);
+    if (rtv) rtv->Release();
+    ID3D11PixelShader* shaderNow = nullptr;
+    gfxContext.immediateContext->PSGetShader(&shaderNow, nullptr, nullptr);
+    EXPECT_EQ(shaderNow, nullptr);
+    if (shaderNow) shaderNow->Release();
+    // The constant buffer stays at b8.
+    ID3D11Buffer* constants = nullptr;
+    gfxContext.immediateContext->PSGetConstantBuffers(8, 1, &constants);
+    EXPECT_EQ(constants, gfxContext.frameConstants.bufferA);
+    if (constants) constants->Release();
 }
 
 TEST_F(FrameTest, PassWithoutPixelShaderIsSkippedAndTheFrameGoesOn) {
