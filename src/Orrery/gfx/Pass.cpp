@@ -4,17 +4,6 @@
 
 namespace Orrery::Gfx {
 
-namespace {
-
-// Deep copy: new storage of the source's capacity receives its items; the
-// previous storage of `dst` is freed.
-template <typename T>
-void copyList(GrowArray<T>& dst, const GrowArray<T>& src) {
-    growCopy(dst, src);
-}
-
-}  // namespace
-
 void drawPassDescInit(DrawPassDesc& desc) {
     programDescInit(desc.program);
     desc.clearColor[0] = 0.0f;
@@ -65,8 +54,10 @@ bool DrawPass::configure(DrawPassDesc description) {
     desc.end = description.end;
     desc.depthTarget = description.depthTarget;
     desc.enabledFlag = description.enabledFlag;
-    copyList(desc.targets, description.targets);
-    copyList(desc.inputs, description.inputs);
+    // Deep copies (growCopy: new storage of the source's capacity), so the
+    // caller can free its description.
+    growCopy(desc.targets, description.targets);
+    growCopy(desc.inputs, description.inputs);
     desc.program.kind = ProgramKind::Graphics;
     programDescCopy(program.desc, desc.program);
     return program.buildShaders();
@@ -105,8 +96,8 @@ bool ComputePass::configure(ComputePassDesc description) {
     desc.activation = description.activation;
     desc.start = description.start;
     desc.end = description.end;
-    copyList(desc.outputs, description.outputs);
-    copyList(desc.inputs, description.inputs);
+    growCopy(desc.outputs, description.outputs);
+    growCopy(desc.inputs, description.inputs);
     desc.program.kind = ProgramKind::Compute;
     programDescCopy(program.desc, desc.program);
     return program.buildShaders();

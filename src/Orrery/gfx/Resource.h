@@ -7,9 +7,8 @@
 // false and last frame's copy for true (always A when single-buffered).
 //
 // Objects are created with new, live for the whole run and are never deleted
-// (hence no virtual destructor). Direct3D results are
-// not examined: a failed creation leaves a null pointer that the getters hand
-// out unchanged.
+// (hence no virtual destructor). Direct3D results are not examined: a failed
+// creation leaves a null pointer that the getters hand out unchanged.
 #pragma once
 
 #include <d3d11.h>
