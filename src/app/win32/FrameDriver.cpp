@@ -104,6 +104,7 @@ void runShow() {
         previousTime = time;
         if (showHasEnded(time)) {
             ending = "end-of-music";
+            probeEndOfMusic(time, positionBytes);
             break;
         }
 

@@ -48,6 +48,12 @@ void probeFrame(uint32_t frameIndex, float time, uint32_t positionBytes) {
                                   positionBytes, secondsSinceOpen()));
 }
 
+void probeEndOfMusic(float time, uint32_t positionBytes) {
+    char line[128];
+    writeLine(line, std::snprintf(line, sizeof line, "end %.9g %u %.3f\n", double(time), positionBytes,
+                                  secondsSinceOpen()));
+}
+
 void probeClose(const char* reason) {
     probeMark(reason);
     if (logFile != INVALID_HANDLE_VALUE) CloseHandle(logFile);

@@ -11,6 +11,8 @@
 void probeOpen();
 void probeMark(const char* milestone);
 void probeFrame(uint32_t frameIndex, float time, uint32_t positionBytes);
+// The clock reading that ended the show (not drawn).
+void probeEndOfMusic(float time, uint32_t positionBytes);
 void probeClose(const char* reason);
 
 #else
@@ -18,6 +20,7 @@ void probeClose(const char* reason);
 inline void probeOpen() {}
 inline void probeMark(const char*) {}
 inline void probeFrame(uint32_t, float, uint32_t) {}
+inline void probeEndOfMusic(float, uint32_t) {}
 inline void probeClose(const char*) {}
 
 #endif
