@@ -22,6 +22,10 @@
 #include "ShaderReference.h"
 #include "content/shaders/ShaderBlobs.h"
 
+#ifdef THAW_HAVE_ATLAS
+#include "AtlasImage.h"
+#endif
+
 typedef unsigned int uint;
 #include "ScrollText.hlsli"
 
@@ -560,6 +564,33 @@ TEST_F(ShaderOutput, ScrollerDrawsTheTextMask) {
         EXPECT_GT(lit, 0) << "some letters should show";
     }
 }
+
+#ifdef THAW_HAVE_ATLAS
+TEST_F(ShaderOutput, ScrollerDrawsTheShowsAtlasOnTheTextLine) {
+    Image atlas;
+    ASSERT_TRUE(decodeUploadedAtlas(atlas));
+    const int w = 192, h = 108;
+    Image feedback = ref::makeImage(w, h, {0, 0, 0, 1});
+    Frame frame = scrollerFrame();
+    frame.params[ref::kScrollSpeed] = 20.0f;
+    frame.params[ref::kOutlines] = 1.0f;
+    Image gpu = render(BLOB(ScreenTriangleLongVS), BLOB(ScrollerPS), {&atlas, &feedback}, frame, w, h);
+    Image expected = scrollerReference(atlas, feedback, frame, w, h);
+    Comparison c = compareImages(gpu, expected, 1e-5f, true);
+    EXPECT_EQ(c.mismatches, 0) << c.first;
+    EXPECT_LT(c.edgeShifts, w * h / 50);
+
+    // Letters sit on the line, inside |y| < 0.5 of the text coordinate: the
+    // rows of the target within 1 / 2.4 of the middle.
+    int inside = 0, outside = 0;
+    for (int y = 0; y < h; ++y) {
+        float yc = 2.0f * (y + 0.5f) / h - 1.0f;
+        for (int x = 0; x < w; ++x) (std::fabs(yc) < 0.5f / 1.2f ? inside : outside) += gpu.at(x, y).r > 0.5f;
+    }
+    EXPECT_GT(inside, w * h / 40);
+    EXPECT_EQ(outside, 0);
+}
+#endif
 
 TEST_F(ShaderOutput, ScrollerOutlinesCutARingIntoTheTrail) {
     const int w = 128, h = 64;
