@@ -20,8 +20,14 @@ foreach(i RANGE 0 ${last})
   math(EXPR at "${i} * 2")
   string(SUBSTRING "${hex}" ${at} 2 byte)
   math(EXPR code "0x${byte}")
-  if(code LESS 32 OR code GREATER 126)
-    message(FATAL_ERROR "scroll text ${INPUT}: character ${i} has code ${code}, outside printable ASCII")
+  # Glyphs of the atlas (! & , - . 0-9 : ? @ A-Z) plus space and '*', which
+  # draw nothing; anything else would silently vanish from the line.
+  if(NOT (code EQUAL 32 OR code EQUAL 33 OR code EQUAL 38 OR code EQUAL 42 OR
+          (code GREATER_EQUAL 44 AND code LESS_EQUAL 46) OR
+          (code GREATER_EQUAL 48 AND code LESS_EQUAL 58) OR
+          (code GREATER_EQUAL 63 AND code LESS_EQUAL 90)))
+    message(FATAL_ERROR "scroll text ${INPUT}: character ${i} (code ${code}) has no glyph; "
+                        "use capitals, digits, space and ! & , - . : ? @ *")
   endif()
   string(APPEND line "${code},")
   math(EXPR column "(${i} + 1) % 24")
