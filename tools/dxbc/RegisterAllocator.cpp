@@ -67,6 +67,172 @@ void foldSaturate(std::vector<Instruction>& body, uint32_t virtualCount) {
   body.swap(out);
 }
 
+void forwardOutputs(std::vector<Instruction>& body, uint32_t virtualCount) {
+  std::vector<std::vector<uint32_t>> where(virtualCount);
+  for (uint32_t pos = 0; pos < body.size(); ++pos)
+    forEachTemp(body[pos], [&](uint32_t v) {
+      if (v < virtualCount && (where[v].empty() || where[v].back() != pos)) where[v].push_back(pos);
+    });
+  std::vector<bool> erase(body.size(), false);
+  for (uint32_t pos = 0; pos < body.size(); ++pos) {
+    Instruction& store = body[pos];
+    if (store.opcode != OpMov || store.controls || store.operands.size() != 2) continue;
+    const Operand& out = store.operands[0];
+    const Operand& in = store.operands[1];
+    if (out.type != OperandOutput || in.type != OperandTemp || in.modifier != ModNone ||
+        in.selection != SelSwizzle || in.index[0].relative)
+      continue;
+    bool identity = true;
+    for (int c = 0; c < 4; ++c)
+      if ((out.mask & (1 << c)) && in.swizzle[c] != c) identity = false;
+    uint32_t v = in.index[0].value;
+    if (!identity || v >= virtualCount || where[v].size() < 2 || where[v].back() != pos) continue;
+    bool ok = true;
+    for (size_t k = 0; k + 1 < where[v].size() && ok; ++k) {
+      const Instruction& def = body[where[v][k]];
+      // Only as the single destination, inside the stored components.
+      if (def.operands.empty() || def.operands[0].type != OperandTemp ||
+          def.operands[0].index[0].value != v || (def.operands[0].mask & ~out.mask) ||
+          def.opcode == OpSincos || def.opcode == OpUdiv || def.opcode == OpImul)
+        ok = false;
+      for (size_t i = 1; i < def.operands.size() && ok; ++i) {
+        const Operand& o = def.operands[i];
+        if (o.type == OperandTemp && o.index[0].value == v) ok = false;
+        for (int x = 0; x < o.indexCount; ++x)
+          if (o.index[x].relative && o.index[x].relReg == v) ok = false;
+      }
+    }
+    for (uint32_t p = where[v].front(); p < pos && ok; ++p) {
+      switch (body[p].opcode) {
+        case OpIf: case OpElse: case OpEndif: case OpLoop: case OpEndloop: case OpBreak:
+        case OpBreakc: case OpContinue: case OpContinuec: case OpRet: case OpRetc:
+          ok = false;
+          break;
+        default:
+          if (!body[p].operands.empty() && body[p].operands[0].type == OperandOutput &&
+              body[p].operands[0].index[0].value == out.index[0].value)
+            ok = false;
+      }
+    }
+    if (!ok) continue;
+    for (size_t k = 0; k + 1 < where[v].size(); ++k) {
+      Operand& d = body[where[v][k]].operands[0];
+      d.type = OperandOutput;
+      d.index[0].value = out.index[0].value;
+    }
+    erase[pos] = true;
+  }
+  std::vector<Instruction> kept;
+  kept.reserve(body.size());
+  for (uint32_t pos = 0; pos < body.size(); ++pos)
+    if (!erase[pos]) kept.push_back(std::move(body[pos]));
+  body.swap(kept);
+}
+
+namespace {
+
+bool componentWise(uint16_t op) {
+  switch (op) {
+    case OpAdd: case OpMul: case OpMad: case OpDiv: case OpMin: case OpMax: case OpExp:
+    case OpLog: case OpSqrt: case OpRsq: case OpFrc: case OpRoundNe: case OpRoundNi:
+    case OpRoundPi: case OpRoundZ: case OpMov: case OpMovc: case OpItof: case OpUtof:
+    case OpFtoi: case OpFtou: case OpIadd: case OpImax: case OpImin: case OpIshl: case OpIshr:
+    case OpUshr: case OpAnd: case OpOr: case OpXor: case OpNot: case OpIneg: case OpEq:
+    case OpNe: case OpLt: case OpGe: case OpIeq: case OpIne: case OpIlt: case OpIge: case OpUlt:
+    case OpUge: case OpUmin: case OpUmax: case OpDerivRtx: case OpDerivRty:
+    case OpDerivRtxCoarse: case OpDerivRtyCoarse: case OpDerivRtxFine: case OpDerivRtyFine:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isControlFlow(uint16_t op) {
+  switch (op) {
+    case OpIf: case OpElse: case OpEndif: case OpLoop: case OpEndloop: case OpBreak:
+    case OpBreakc: case OpContinue: case OpContinuec: case OpRet: case OpRetc:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool touches(const Instruction& ins, OperandType type, uint32_t reg) {
+  for (const Operand& o : ins.operands) {
+    if (o.type == type && o.indexCount >= 1 && o.index[0].value == reg) return true;
+    if (type == OperandTemp)
+      for (int i = 0; i < o.indexCount; ++i)
+        if (o.index[i].relative && o.index[i].relReg == reg) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void coalesceLanes(std::vector<Instruction>& body, uint32_t virtualCount) {
+  std::vector<std::vector<uint32_t>> where(virtualCount);
+  for (uint32_t pos = 0; pos < body.size(); ++pos)
+    forEachTemp(body[pos], [&](uint32_t v) {
+      if (v < virtualCount && (where[v].empty() || where[v].back() != pos)) where[v].push_back(pos);
+    });
+  std::vector<bool> erase(body.size(), false);
+  for (uint32_t pos = 0; pos < body.size(); ++pos) {
+    Instruction& mov = body[pos];
+    if (mov.opcode != OpMov || mov.controls || mov.operands.size() != 2) continue;
+    const Operand& out = mov.operands[0];
+    const Operand& in = mov.operands[1];
+    if ((out.type != OperandTemp && out.type != OperandOutput) || out.selection != SelMask ||
+        out.indexCount != 1 || in.type != OperandTemp || in.modifier != ModNone ||
+        in.selection != SelSwizzle || in.indexCount != 1 || in.index[0].relative)
+      continue;
+    int lane = -1;
+    for (int c = 0; c < 4; ++c)
+      if (out.mask == (1 << c)) lane = c;
+    if (lane < 0) continue;
+    uint32_t v = in.index[0].value;
+    if (v >= virtualCount || where[v].size() != 2 || where[v][1] != pos) continue;
+    uint32_t defPos = where[v][0];
+    if (erase[defPos]) continue;
+    Instruction& def = body[defPos];
+    uint8_t from = in.swizzle[lane];
+    bool dot = def.opcode == OpDp2 || def.opcode == OpDp3 || def.opcode == OpDp4;
+    if (!(componentWise(def.opcode) || dot) || def.operands.empty()) continue;
+    const Operand& d = def.operands[0];
+    if (d.type != OperandTemp || d.index[0].value != v || d.mask != (1 << from)) continue;
+    if (out.type == OperandTemp && out.index[0].value == v) continue;
+    bool ok = true;
+    for (size_t i = 1; i < def.operands.size(); ++i)
+      if (touches(Instruction{def.opcode, 0, {def.operands[i]}, {}, {}}, OperandTemp, v)) ok = false;
+    for (uint32_t p = defPos + 1; p < pos && ok; ++p)
+      if (!erase[p] &&
+          (isControlFlow(body[p].opcode) || touches(body[p], out.type, out.index[0].value)))
+        ok = false;
+    // The destination must not be read by the defining instruction itself in
+    // lanes it now writes before reading (all sources are read first, so a
+    // read of the destination is fine).
+    if (!ok) continue;
+    if (!dot) {
+      for (size_t i = 1; i < def.operands.size(); ++i) {
+        Operand& o = def.operands[i];
+        if (o.type == OperandImmediate32) {
+          if (o.numComponents == 4) o.imm[lane] = o.imm[from];
+        } else if (o.numComponents == 4 && o.selection == SelSwizzle) {
+          uint8_t s = o.swizzle[from];
+          for (int c = 0; c < 4; ++c) o.swizzle[c] = s;
+        }
+      }
+    }
+    Operand nd = out;
+    def.operands[0] = nd;
+    erase[pos] = true;
+  }
+  std::vector<Instruction> kept;
+  kept.reserve(body.size());
+  for (uint32_t pos = 0; pos < body.size(); ++pos)
+    if (!erase[pos]) kept.push_back(std::move(body[pos]));
+  body.swap(kept);
+}
+
 uint32_t allocateTemps(std::vector<Instruction>& body, uint32_t virtualCount) {
   const uint32_t kNone = 0xffffffffu;
   std::vector<uint32_t> first(virtualCount, kNone), last(virtualCount, 0);

@@ -38,6 +38,7 @@ struct Value {
   uint32_t reg = 0;
   uint32_t elem = 0;  // constant buffer element
   uint8_t swz[4] = {0, 1, 2, 3};
+  OperandModifier mod = ModNone;  // negation / absolute value applied on read
   // Const
   uint32_t bits[4] = {0, 0, 0, 0};
   // Composite: constituent ids (arrays, matrices, structs of constants)
@@ -48,6 +49,12 @@ struct Value {
   uint32_t var = 0;
   std::vector<uint32_t> chain;
 };
+
+// A modifier applied on top of another: abs() drops the inner sign.
+OperandModifier combine(OperandModifier inner, OperandModifier outer) {
+  if (outer & ModAbs) return OperandModifier(ModAbs | (outer & ModNeg));
+  return OperandModifier(inner ^ (outer & ModNeg));
+}
 
 struct Variable {
   uint32_t id = 0;
@@ -537,7 +544,7 @@ Operand Translator::src(const Value& v, uint8_t n, OperandModifier mod) {
     o.index[0].value = v.reg;
     o.index[1].value = v.elem;
   }
-  o.modifier = mod;
+  o.modifier = combine(v.mod, mod);
   return o;
 }
 
@@ -560,11 +567,12 @@ Operand Translator::scalarSrc(const Value& v, uint8_t comp) {
     o.index[0].value = v.reg;
     o.index[1].value = v.elem;
   }
+  o.modifier = v.mod;
   return o;
 }
 
 uint32_t Translator::toTemp(const Value& v, uint8_t n) {
-  if (v.kind == Value::Reg && v.file == OperandTemp) {
+  if (v.kind == Value::Reg && v.file == OperandTemp && v.mod == ModNone) {
     bool identity = true;
     for (int i = 0; i < n; ++i)
       if (v.swz[i] != i) identity = false;
@@ -975,7 +983,8 @@ void Translator::translateComposite(const Instruction& ins) {
       for (int i = 0; i < n; ++i) {
         const Value& a = parts[i].first;
         const Value& b = parts[0].first;
-        if (a.kind != Value::Reg || a.file != b.file || a.reg != b.reg || a.elem != b.elem)
+        if (a.kind != Value::Reg || a.file != b.file || a.reg != b.reg || a.elem != b.elem ||
+            a.mod != b.mod)
           sameReg = false;
       }
       if (sameReg) {
@@ -1001,7 +1010,7 @@ void Translator::translateComposite(const Instruction& ins) {
           bool same = a.kind == Value::Const
                           ? b.kind == Value::Const
                           : (b.kind == Value::Reg && b.file == a.file && b.reg == a.reg &&
-                             b.elem == a.elem);
+                             b.elem == a.elem && b.mod == a.mod);
           if (!same) continue;
           mask |= uint8_t(1u << j);
           done[j] = true;
@@ -1087,7 +1096,8 @@ void Translator::translateComposite(const Instruction& ins) {
         if (pr.first.kind != Value::Const) allConst = false;
         const Value& x = pr.first;
         const Value& y = parts[0].first;
-        if (x.kind != Value::Reg || x.file != y.file || x.reg != y.reg || x.elem != y.elem)
+        if (x.kind != Value::Reg || x.file != y.file || x.reg != y.reg || x.elem != y.elem ||
+            x.mod != y.mod)
           sameReg = false;
       }
       if (allConst) {
@@ -1166,6 +1176,11 @@ void Translator::translateSample(const Instruction& ins) {
   smp.type = OperandSampler;
   smp.numComponents = 0;
   smp.index[0].value = si.slot2;
+  if (coord.kind == Value::Reg && coord.mod != ModNone) {
+    uint32_t t = newTemp();
+    emitOp(OpMov, {dst(t, 2), src(coord, 2)});
+    coord = tempValue(t, 2, coord.type);
+  }
   Operand c = src(coord, 2);
   if (ins.opcode == spv::OpImageSampleImplicitLod) {
     if (!pixel_) {
@@ -1202,7 +1217,17 @@ void Translator::translateExt(const Instruction& ins) {
   uint8_t n = uint8_t(comps(type));
   Scalar sc = scalarOf(type);
   switch (e) {
-    case spv::GlslFAbs: emitUnary(ins, OpMov, a, ModAbs); return;
+    case spv::GlslFAbs: {
+      Value v = operand(a);
+      if (v.kind == Value::Const) {
+        for (uint32_t& bits : v.bits) bits &= 0x7fffffffu;
+      } else {
+        v.mod = combine(v.mod, ModAbs);
+      }
+      v.type = type;
+      val(ins.word(2)) = v;
+      return;
+    }
     case spv::GlslSAbs: {
       Value va = operand(a);
       uint32_t r = newTemp();
@@ -1465,6 +1490,11 @@ void Translator::translateInstruction(const Instruction& ins) {
     case spv::OpExtInst: translateExt(ins); return;
     case spv::OpBitcast: {
       Value v = operand(ins.word(3));
+      if (v.kind == Value::Reg && v.mod != ModNone) {
+        uint32_t r = newTemp();
+        emitOp(OpMov, {dst(r, v.n), src(v, v.n)});
+        v = tempValue(r, v.n, type);
+      }
       v.type = type;
       val(ins.word(2)) = v;
       return;
@@ -1473,7 +1503,18 @@ void Translator::translateInstruction(const Instruction& ins) {
     case spv::OpConvertUToF: emitUnary(ins, OpUtof, ins.word(3)); return;
     case spv::OpConvertFToS: emitUnary(ins, OpFtoi, ins.word(3)); return;
     case spv::OpConvertFToU: emitUnary(ins, OpFtou, ins.word(3)); return;
-    case spv::OpFNegate: emitUnary(ins, OpMov, ins.word(3), ModNeg); return;
+    case spv::OpFNegate: {
+      // A negated view of the operand: the sign goes on each reader's operand.
+      Value v = operand(ins.word(3));
+      if (v.kind == Value::Const) {
+        for (uint32_t& b : v.bits) b ^= 0x80000000u;
+      } else {
+        v.mod = combine(v.mod, ModNeg);
+      }
+      v.type = type;
+      val(ins.word(2)) = v;
+      return;
+    }
     case spv::OpSNegate: emitUnary(ins, OpIneg, ins.word(3)); return;
     case spv::OpNot: case spv::OpLogicalNot: emitUnary(ins, OpNot, ins.word(3)); return;
     case spv::OpFAdd: emitBinary(ins, OpAdd, ins.word(3), ins.word(4)); return;
@@ -2203,6 +2244,8 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
 
   foldImmediateModifiers(body_);
   foldSaturate(body_, vregs_);
+  forwardOutputs(body_, vregs_);
+  coalesceLanes(body_, vregs_);
   uint32_t temps = allocateTemps(body_, vregs_);
 
   for (auto& e : inputs_) {
