@@ -125,10 +125,20 @@ class Translator {
 
   // ---- module collection
   bool collect();
+  const Type& typeAt(uint32_t id) const {
+    static const Type none;
+    return id < types_.size() ? types_[id] : none;
+  }
   uint32_t comps(uint32_t type) const;
-  Scalar scalarOf(uint32_t type) const;
-  uint32_t typeSize(uint32_t type) const;
+  Scalar scalarOf(uint32_t type, int depth = 0) const;
+  uint32_t typeSize(uint32_t type, int depth = 0) const;
   Value& val(uint32_t id) {
+    static Value scratch;
+    if (id >= bound_) {
+      fail("id %" + std::to_string(id) + " is outside the module's id bound");
+      scratch = Value();
+      return scratch;
+    }
     if (id >= values_.size()) values_.resize(id + 1);
     return values_[id];
   }
@@ -266,8 +276,9 @@ class Translator {
   std::map<uint32_t, uint32_t> inputRegOfVar_, outputRegOfVar_;
   std::map<uint32_t, uint8_t> inputUsed_;  // register -> components read
   std::map<uint32_t, uint8_t> outputWritten_;
-  bool vertexIdInput_ = false;
-  bool positionInput_ = false;
+  uint32_t bound_ = 0;
+  uint64_t steps_ = 0;
+  int depth_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -275,28 +286,30 @@ class Translator {
 
 uint32_t Translator::comps(uint32_t type) const {
   if (type >= types_.size()) return 1;
-  const Type& t = types_[type];
+  const Type& t = typeAt(type);
   if (t.op == spv::OpTypeVector) return t.count;
   return 1;
 }
 
-Scalar Translator::scalarOf(uint32_t type) const {
-  if (type >= types_.size()) return Scalar::None;
-  const Type& t = types_[type];
-  if (t.op == spv::OpTypeVector) return scalarOf(t.elem);
+Scalar Translator::scalarOf(uint32_t type, int depth) const {
+  if (type >= types_.size() || depth > 4) return Scalar::None;
+  const Type& t = typeAt(type);
+  if (t.op == spv::OpTypeVector) return scalarOf(t.elem, depth + 1);
   return t.scalar;
 }
 
-uint32_t Translator::typeSize(uint32_t type) const {
-  if (type >= types_.size()) return 0;
-  const Type& t = types_[type];
+uint32_t Translator::typeSize(uint32_t type, int depth) const {
+  // Types cannot nest deeply in a valid module; the limit stops cycles.
+  if (type >= types_.size() || depth > 16) return 0;
+  const Type& t = typeAt(type);
   switch (t.op) {
     case spv::OpTypeBool: case spv::OpTypeInt: case spv::OpTypeFloat: return 4;
     case spv::OpTypeVector: return 4 * t.count;
     case spv::OpTypeMatrix: return 16 * t.count;
     case spv::OpTypeArray: {
       auto it = arrayStride_.find(type);
-      uint32_t stride = it != arrayStride_.end() ? it->second : (typeSize(t.elem) + 15) / 16 * 16;
+      uint32_t stride =
+          it != arrayStride_.end() ? it->second : (typeSize(t.elem, depth + 1) + 15) / 16 * 16;
       return stride * t.count;
     }
     case spv::OpTypeStruct: {
@@ -304,11 +317,11 @@ uint32_t Translator::typeSize(uint32_t type) const {
       for (uint32_t m = 0; m < t.members.size(); ++m) {
         auto it = memberOffsets_.find({type, m});
         uint32_t off = it != memberOffsets_.end() ? it->second : size;
-        uint32_t msize = typeSize(t.members[m]);
-        if (types_[t.members[m]].op == spv::OpTypeMatrix) {
+        uint32_t msize = typeSize(t.members[m], depth + 1);
+        if (typeAt(t.members[m]).op == spv::OpTypeMatrix) {
           auto st = memberMatrixStride_.find({type, m});
           uint32_t stride = st != memberMatrixStride_.end() ? st->second : 16;
-          const Type& mt = types_[t.members[m]];
+          const Type& mt = typeAt(t.members[m]);
           uint32_t lines = memberRowMajor_.count({type, m}) ? comps(mt.elem) : mt.count;
           msize = stride * lines;
         }
@@ -321,9 +334,7 @@ uint32_t Translator::typeSize(uint32_t type) const {
 }
 
 bool Translator::collect() {
-  uint32_t bound = 0;
-  for (const Instruction& ins : ins_) bound = std::max<uint32_t>(bound, ins.count > 2 ? ins.word(2) : 0);
-  types_.resize(1 << 16);
+  types_.resize(bound_);
   int functions = 0;
   Block* current = nullptr;
   bool inEntry = false;
@@ -389,8 +400,11 @@ bool Translator::collect() {
       case spv::OpTypeRuntimeArray: case spv::OpTypeStruct: case spv::OpTypePointer:
       case spv::OpTypeFunction: {
         uint32_t id = ins.word(1);
-        if (id >= types_.size()) types_.resize(id + 1);
-        Type& t = types_[id];
+        if (id >= types_.size()) {
+          fail("type id %" + std::to_string(id) + " is outside the module's id bound");
+          break;
+        }
+        Type& t = types_.at(id);
         t.op = ins.opcode;
         if (ins.opcode == spv::OpTypeBool) t.scalar = Scalar::Bool;
         if (ins.opcode == spv::OpTypeInt) {
@@ -404,6 +418,10 @@ bool Translator::collect() {
         if (ins.opcode == spv::OpTypeVector || ins.opcode == spv::OpTypeMatrix) {
           t.elem = ins.word(2);
           t.count = ins.word(3);
+          if (t.count < 2 || t.count > 4) {
+            fail("vectors and matrices must have 2 to 4 components or columns");
+            t.count = 2;
+          }
         }
         if (ins.opcode == spv::OpTypeArray) {
           t.elem = ins.word(2);
@@ -432,7 +450,7 @@ bool Translator::collect() {
       case spv::OpConstantNull: case spv::OpUndef: {
         if (!inEntry && ins.opcode == spv::OpUndef) {}
         uint32_t type = ins.word(1);
-        const Type& t = types_[type];
+        const Type& t = typeAt(type);
         if (t.op == spv::OpTypeVector || t.scalar != Scalar::None) {
           uint32_t zero[4] = {0, 0, 0, 0};
           val(ins.word(2)) = constValue(type, uint8_t(comps(type)), zero);
@@ -443,7 +461,7 @@ bool Translator::collect() {
       }
       case spv::OpConstantComposite: {
         uint32_t type = ins.word(1);
-        if (types_[type].op == spv::OpTypeVector) {
+        if (typeAt(type).op == spv::OpTypeVector) {
           uint32_t bits[4] = {0, 0, 0, 0};
           uint32_t n = 0;
           for (uint32_t w = 3; w < ins.count && n < 4; ++w) bits[n++] = val(ins.word(w)).bits[0];
@@ -464,7 +482,7 @@ bool Translator::collect() {
         Variable var;
         var.id = ins.word(2);
         var.storage = ins.word(3);
-        var.type = types_[ins.word(1)].elem;
+        var.type = typeAt(ins.word(1)).elem;
         var.initializer = ins.count > 4 ? ins.word(4) : 0;
         variables_[var.id] = var;
         Value& v = val(var.id);
@@ -509,7 +527,6 @@ bool Translator::collect() {
         break;
     }
   }
-  (void)bound;
   if (!entryFunction_) fail("the module has no entry point");
   if (functions > 1) fail("the module holds more than one function (inline them first)");
   if (blocks_.empty()) fail("the entry point has no code");
@@ -639,7 +656,7 @@ void Translator::translateLoad(const Instruction& ins) {
     return;
   }
   const Variable& var = vit->second;
-  const Type& vt = types_[var.type];
+  const Type& vt = typeAt(var.type);
   uint8_t n = uint8_t(comps(type));
   switch (var.storage) {
     case spv::StorageUniformConstant: {
@@ -681,14 +698,14 @@ void Translator::translateLoad(const Instruction& ins) {
       uint32_t dynamicStride = 0;
       for (uint32_t idx : p.chain) {
         const Value& iv = operand(idx);
-        const Type& ct = types_[t];
+        const Type& ct = typeAt(t);
         if (ct.op == spv::OpTypeStruct) {
           uint32_t m = iv.bits[0];
           if (iv.kind != Value::Const || m >= ct.members.size()) {
             fail("bad constant buffer member index");
             return;
           }
-          if (types_[ct.members[m]].op == spv::OpTypeMatrix && memberRowMajor_.count({t, m})) {
+          if (typeAt(ct.members[m]).op == spv::OpTypeMatrix && memberRowMajor_.count({t, m})) {
             unsupported(ins, "reading a column-major (HLSL) matrix from a constant buffer");
             return;
           }
@@ -728,7 +745,7 @@ void Translator::translateLoad(const Instruction& ins) {
         }
       }
       (void)dynamicStride;
-      const Type& lt = types_[type];
+      const Type& lt = typeAt(type);
       if (!(lt.op == spv::OpTypeVector || lt.scalar != Scalar::None)) {
         unsupported(ins, "loading a whole structure, array or matrix from a constant buffer");
         return;
@@ -774,7 +791,8 @@ void Translator::translateLoad(const Instruction& ins) {
       v.file = OperandInput;
       v.reg = reg;
       uint8_t base = 0;
-      if (p.chain.size() == 1 && operand(p.chain[0]).kind == Value::Const) {
+      if (p.chain.size() == 1 && operand(p.chain[0]).kind == Value::Const &&
+          operand(p.chain[0]).bits[0] + n <= 4) {
         base = uint8_t(operand(p.chain[0]).bits[0]);
       } else if (!p.chain.empty()) {
         unsupported(ins, "indexed input load");
@@ -860,7 +878,8 @@ void Translator::translateStore(const Instruction& ins) {
       return;
     }
     uint8_t base = 0;
-    if (p.chain.size() == 1 && operand(p.chain[0]).kind == Value::Const) {
+    if (p.chain.size() == 1 && operand(p.chain[0]).kind == Value::Const &&
+        operand(p.chain[0]).bits[0] + v.n <= 4) {
       base = uint8_t(operand(p.chain[0]).bits[0]);
     } else if (!p.chain.empty()) {
       unsupported(ins, "indexed output store");
@@ -942,7 +961,7 @@ void Translator::translateComposite(const Instruction& ins) {
   uint32_t type = ins.word(1), id = ins.word(2);
   switch (ins.opcode) {
     case spv::OpCompositeConstruct: {
-      const Type& t = types_[type];
+      const Type& t = typeAt(type);
       if (t.op != spv::OpTypeVector) {
         // Constant-only composites (e.g. arrays built from constants).
         Value v;
@@ -1059,12 +1078,16 @@ void Translator::translateComposite(const Instruction& ins) {
     case spv::OpCompositeInsert: {
       Value obj = operand(ins.word(3));
       Value comp = operand(ins.word(4));
-      if (ins.count != 6 || types_[type].op != spv::OpTypeVector) {
+      if (ins.count != 6 || typeAt(type).op != spv::OpTypeVector) {
         unsupported(ins, "only inserting into a vector");
         return;
       }
       uint32_t index = ins.word(5);
       uint8_t n = uint8_t(comps(type));
+      if (index >= n) {
+        fail("composite insert index out of range");
+        return;
+      }
       if (comp.kind == Value::Const && (comp.n == 1) && obj.kind == Value::Const) {
         Value v = comp;
         v = obj;
@@ -1083,6 +1106,15 @@ void Translator::translateComposite(const Instruction& ins) {
     case spv::OpVectorShuffle: {
       Value a = operand(ins.word(3)), b = operand(ins.word(4));
       uint8_t n = uint8_t(ins.count - 5);
+      if (ins.count < 6 || ins.count > 9 || n != comps(type)) {
+        fail("malformed vector shuffle");
+        return;
+      }
+      for (uint32_t w = 5; w < ins.count; ++w)
+        if (ins.word(w) != 0xffffffffu && ins.word(w) >= uint32_t(a.n + b.n)) {
+          fail("vector shuffle component out of range");
+          return;
+        }
       std::vector<std::pair<Value, uint8_t>> parts;
       for (uint32_t w = 5; w < ins.count; ++w) {
         uint32_t c = ins.word(w);
@@ -1686,6 +1718,10 @@ void Translator::translateInstruction(const Instruction& ins) {
       uint32_t r = newTemp();
       define(ins, r);
       uint32_t cols = uint32_t(mat.parts.size());
+      if (cols < 2 || cols > 4 || (vm && cols != n) || (!vm && cols != v.n)) {
+        fail("malformed matrix product");
+        return;
+      }
       if (vm) {
         // result[i] = dot(v, column i)
         uint8_t m = v.n;
@@ -1866,8 +1902,22 @@ void Translator::emitLoop(uint32_t headerIndex) {
 }
 
 void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
+  // Malformed control flow could otherwise recurse or loop without end.
+  struct Depth {
+    int& d;
+    explicit Depth(int& x) : d(x) { ++d; }
+    ~Depth() { --d; }
+  } depth(depth_);
+  if (depth_ > 200) {
+    fail("control flow nested too deeply or not structured");
+    return;
+  }
   for (;;) {
     if (failed()) return;
+    if (++steps_ > 200000 || body_.size() > 4000000) {
+      fail("control flow does not follow the structured rules (no end reached)");
+      return;
+    }
     const Block& b = blocks_[blockIndex];
     if (b.merge != ~0u && ins_[b.merge].opcode == spv::OpLoopMerge) {
       emitLoop(blockIndex);
@@ -2074,6 +2124,11 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     error = source_ + ": " + parseError;
     return false;
   }
+  bound_ = words[3];
+  if (bound_ > (1u << 22)) {
+    error = source_ + ": SPIR-V id bound " + std::to_string(bound_) + " is implausibly large";
+    return false;
+  }
   if (!collect()) {
     error = error_;
     return false;
@@ -2166,12 +2221,12 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   for (auto& it : variables_) {
     const Variable& var = it.second;
     if (var.storage != spv::StorageFunction && var.storage != spv::StoragePrivate) continue;
-    const Type& t = types_[var.type];
+    const Type& t = typeAt(var.type);
     if (t.op != spv::OpTypeArray) continue;
     ArrayStorage a;
     a.length = t.count;
     a.elemType = t.elem;
-    const Type& et = types_[t.elem];
+    const Type& et = typeAt(t.elem);
     if (!(et.op == spv::OpTypeVector || et.scalar != Scalar::None)) {
       fail("arrays of " + std::string(et.op == spv::OpTypeArray ? "arrays" : "structures") +
            " are not supported (variable '" + names_[var.id] + "')");

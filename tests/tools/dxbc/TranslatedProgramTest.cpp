@@ -288,4 +288,38 @@ TEST(TranslatorErrors, DamagedModulesAreRejected) {
   for (size_t n = 5; n < good.size(); n += 7) dxbc::translateSpirv(good.data(), n, "x", out, error);
 }
 
+TEST(TranslatorErrors, CorruptedModulesNeverCrash) {
+  // Valid programs with words overwritten: each run must end with a result or
+  // an error (the sanitizer build checks the memory accesses).
+  std::vector<uint32_t> base = spirv("../shaders/loop_ps.ps.spv");
+  if (base.empty()) base = spirv("atan_ps.spv");
+  ASSERT_GT(base.size(), 50u);
+  uint32_t seed = 12345;
+  auto next = [&]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed;
+  };
+  int rejected = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint32_t> words = base;
+    int edits = 1 + int(next() % 3);
+    for (int e = 0; e < edits; ++e) {
+      size_t at = 5 + next() % (words.size() - 5);
+      switch (next() % 4) {
+        case 0: words[at] = next(); break;
+        case 1: words[at] ^= 1u << (next() % 32); break;
+        case 2: words[at] = next() % 64; break;
+        default: words[at] = (words[at] & 0xffff) | ((next() % 8) << 16); break;
+      }
+    }
+    std::vector<uint8_t> out;
+    std::string error;
+    if (!dxbc::translateSpirv(words.data(), words.size(), "fuzz", out, error)) {
+      ++rejected;
+      EXPECT_FALSE(error.empty());
+    }
+  }
+  EXPECT_GT(rejected, 0);
+}
+
 }  // namespace
