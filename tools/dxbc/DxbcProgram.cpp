@@ -332,8 +332,8 @@ std::string formatImm(uint32_t bits) {
   // Small integers and bit patterns read better as integers.
   if ((bits & 0x7f800000) == 0 && bits != 0 && bits < 0x10000)
     snprintf(buf, sizeof buf, "%u", bits);
-  else if (bits == 0xffffffffu)
-    snprintf(buf, sizeof buf, "-1");
+  else if (bits >= 0xffff0000u)  // small negative integers
+    snprintf(buf, sizeof buf, "%d", int(int32_t(bits)));
   else
     snprintf(buf, sizeof buf, "%g", double(f));
   return buf;
