@@ -5,6 +5,7 @@
 #   run-show.sh full    <ThawlineProbe.exe> <workdir>   whole show: draws, ends by itself at 46.57 s
 #   run-show.sh escape  <Thawline.exe>      <workdir>   Escape ends it early
 #   run-show.sh silent  <ThawlineProbe.exe> <workdir>   no sound server: time stays 0, Escape ends it
+#   run-show.sh nodevice <ThawlineProbe.exe> <workdir>  no Direct3D: one message box, exit code 0, no frame
 #   run-show.sh capture <ThawlineProbe.exe> <outdir>    whole show, screenshots kept at known music times
 #
 # The probe build writes one line per frame ("frame <index> <music time>
@@ -212,8 +213,33 @@ case "$mode" in
     awk '$1 == "frame" && ($3 != 0 || $4 != 0) { bad = 1 } END { exit bad }' "$log" ||
       fail "music time moved without audio"
     ;;
+  nodevice)
+    # Wine's Direct3D without a renderer refuses to create a device.
+    export WINE_D3D_CONFIG="renderer=no3d" THAW_NO_AUDIO=1
+    startShow
+    deadline=$(( $(date +%s) + 90 ))
+    box=""
+    while [ -z "$box" ]; do
+      kill -0 "$pid" 2>/dev/null || fail "the show ended without a message box"
+      [ "$(date +%s)" -lt "$deadline" ] || fail "no message box within 90 s"
+      # The message box carries the show's title and is smaller than the screen.
+      for w in $(xdotool search --name '^Thawline$' 2>/dev/null); do
+        width=$(xdotool getwindowgeometry "$w" 2>/dev/null | awk '/Geometry/ { split($2, g, "x"); print g[1] }')
+        [ -n "$width" ] && [ "$width" -lt 800 ] && box=$w
+      done
+      sleep 0.2
+    done
+    sleep 1
+    screenshot "$work/message-box.png"
+    xdotool key Return
+    waitForExit 30
+    note "exit code $exitCode, $(frameCount) frames, $(tail -n 1 "$log")"
+    [ "$exitCode" -eq 0 ] || fail "exit code $exitCode"
+    [ -n "$(mark no-direct3d)" ] || fail "the show did not stop at the device"
+    [ "$(frameCount)" -eq 0 ] || fail "frames were drawn without a device"
+    ;;
   *)
-    echo "usage: run-show.sh full|escape|silent|capture <exe> <dir>" >&2
+    echo "usage: run-show.sh full|escape|silent|nodevice|capture <exe> <dir>" >&2
     exit 2
     ;;
 esac
