@@ -222,6 +222,7 @@ class Translator {
   void emitBlockBody(uint32_t block);
   void emitContinueConstruct(LoopContext& loop);
   bool isExit(uint32_t target, uint32_t selMerge) const;
+  bool leavesOuterConstruct(uint32_t target) const;
   uint32_t blockOf(uint32_t label) {
     auto it = blockIndex_.find(label);
     if (it == blockIndex_.end()) {
@@ -1694,6 +1695,14 @@ void Translator::translateInstruction(const Instruction& ins) {
         val(ins.word(2)) = cond.bits[0] ? x : y;
         return;
       }
+      // movc copies bits: a negated or absolute view is computed first.
+      for (Value* v : {&x, &y}) {
+        if (v->kind == Value::Reg && v->mod != ModNone) {
+          uint32_t t = newTemp();
+          emitOp(OpMov, {dst(t, n), src(*v, n)});
+          *v = tempValue(t, n, v->type);
+        }
+      }
       uint32_t r = newTemp();
       define(ins, r);
       emitOp(OpMovc, {dst(r, n), src(cond, n), src(x, n), src(y, n)});
@@ -1813,6 +1822,14 @@ void Translator::emitEdge(uint32_t from, uint32_t to) {
   }
 }
 
+bool Translator::leavesOuterConstruct(uint32_t target) const {
+  for (size_t i = 0; i + 1 < loops_.size(); ++i) {
+    const LoopContext& l = loops_[i];
+    if (target == l.merge || target == l.cont || target == l.header) return true;
+  }
+  return false;
+}
+
 bool Translator::isExit(uint32_t target, uint32_t selMerge) const {
   if (target == selMerge) return true;
   if (!loops_.empty()) {
@@ -1846,6 +1863,11 @@ void Translator::emitArm(uint32_t from, uint32_t target, uint32_t selMerge) {
   }
   if (target == selMerge) {
     emitEdge(from, target);
+    return;
+  }
+  if (leavesOuterConstruct(target)) {
+    fail("block %" + std::to_string(from) + " leaves an enclosing loop from inside a " +
+         "nested construct, which is not supported");
     return;
   }
   emitEdge(from, target);
@@ -1949,6 +1971,11 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
           emitArm(b.label, t, selMerge);
           return;
         }
+        if (leavesOuterConstruct(t)) {
+          fail("block %" + std::to_string(b.label) + " leaves an enclosing loop from inside a " +
+               "nested construct, which is not supported");
+          return;
+        }
         emitEdge(b.label, t);
         blockIndex = blockOf(t);
         continue;
@@ -2004,9 +2031,29 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
         blockIndex = blockOf(next);
         continue;
       }
-      case spv::OpSwitch:
-        unsupported(term, "switch statements");
-        return;
+      case spv::OpSwitch: {
+        // spirv-opt's merge-return wraps code in a switch with only a default
+        // target, as a block that can be left early: a loop run once, whose
+        // branches to the merge are breaks.
+        if (term.count != 3 || b.merge == ~0u || ins_[b.merge].opcode != spv::OpSelectionMerge) {
+          unsupported(term, "switch statements with cases");
+          return;
+        }
+        uint32_t m = ins_[b.merge].word(1);
+        emitOp(OpLoop, {});
+        loops_.push_back(LoopContext{~0u, m, ~0u, 0});
+        emitArm(b.label, term.word(2), ~0u);
+        loops_.pop_back();
+        if (body_.empty() || body_.back().opcode != OpBreak) emitOp(OpBreak, {});
+        emitOp(OpEndloop, {});
+        if (m == selMerge || unreachableBlock(m)) return;
+        if (isExit(m, selMerge)) {
+          emitArm(b.label, m, selMerge);
+          return;
+        }
+        blockIndex = blockOf(m);
+        continue;
+      }
       default:
         unsupported(term);
         return;

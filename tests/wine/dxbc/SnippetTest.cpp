@@ -29,6 +29,7 @@ BLOB(saturate_ps)
 BLOB(intrinsics_ps)
 BLOB(deriv_ps)
 BLOB(sample_ps)
+BLOB(flow_ps)
 
 namespace {
 
@@ -43,6 +44,7 @@ const Blob kPixelBlobs[] = {
     ENTRY(round_ps), ENTRY(trig_ps),       ENTRY(explog_ps),     ENTRY(intops_ps),
     ENTRY(select_ps), ENTRY(loop_ps),      ENTRY(table_ps),      ENTRY(localarray_ps),
     ENTRY(saturate_ps), ENTRY(intrinsics_ps), ENTRY(deriv_ps),   ENTRY(sample_ps),
+    ENTRY(flow_ps),
 };
 
 // Mirrors the constant buffer of snippet.hlsli.
@@ -317,6 +319,36 @@ TEST_F(Snippets, CoarseDerivatives) {
     // Coarse derivatives hold one value per 2 x 2 quad.
     float qx = float(p.px & ~1u), qy = float(p.py & ~1u);
     return values(1.0f, 1.0f, 2 * qx + 2, 2 * qy + 2, 1e-4f);
+  });
+}
+
+TEST_F(Snippets, DoWhileEarlyReturnInnerContinueVectorConditions) {
+  Constants c;
+  c.p0[0] = 0.4f;
+  c.k0[0] = 6; c.k0[1] = 5;
+  run(kBlob_flow_ps, kBlob_flow_psSize, c, [](const Pixel& p) {
+    int count = 0;
+    float t = p.y;
+    do {
+      t -= 0.7f;
+      count++;
+    } while (t > 0.4f);
+    float early = -1.0f;
+    for (int n = 0; n < 6; ++n)
+      if (p.x * n > p.y) {
+        early = n * 10.0f + p.x;
+        break;
+      }
+    float inner = 0;
+    for (int a = 0; a < 5; ++a)
+      for (int b = 0; b < 5; ++b) {
+        if (b == a) continue;
+        if (b > a + 1) break;
+        inner += a * 2 + b;
+      }
+    float wx = p.x > 0 ? p.x : -p.x, wy = p.y > 2 ? p.y : -p.y;
+    float flags = ((p.x > 1.5f || p.y > 1.5f) ? 1.0f : 0.0f) + ((p.x > 0 && p.y > 0) ? 2.0f : 0.0f);
+    return values(count + t, early, inner + flags * 100, wx * 10 + wy, 1e-4f);
   });
 }
 
