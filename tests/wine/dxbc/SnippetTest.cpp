@@ -13,6 +13,7 @@
   extern const unsigned char kBlob_##name[];  \
   extern const unsigned int kBlob_##name##Size;
 BLOB(screen_vs)
+BLOB(scaled_vs)
 BLOB(uv_ps)
 BLOB(arith_ps)
 BLOB(math_ps)
@@ -134,6 +135,8 @@ float fracf(float x) { return x - std::floor(x); }
 TEST_F(Snippets, EveryProgramIsAccepted) {
   EXPECT_TRUE(acceptsVertexShader(renderer_, kBlob_screen_vs, kBlob_screen_vsSize, &error_))
       << error_;
+  EXPECT_TRUE(acceptsVertexShader(renderer_, kBlob_scaled_vs, kBlob_scaled_vsSize, &error_))
+      << error_;
   for (const Blob& b : kPixelBlobs)
     EXPECT_TRUE(acceptsPixelShader(renderer_, b.data, b.size, &error_)) << b.name << ": " << error_;
 }
@@ -143,6 +146,28 @@ TEST_F(Snippets, InterpolatedInputsAndPosition) {
   run(kBlob_uv_ps, kBlob_uv_psSize, c, [](const Pixel& p) {
     return values(p.u, p.v, p.px + 0.5f, p.py + 0.5f, 1e-5f);
   });
+}
+
+TEST_F(Snippets, VertexProgramReadsConstants) {
+  Constants c;
+  c.p0[0] = 2.0f; c.p0[1] = 0.5f; c.p0[2] = 0.25f; c.p0[3] = -1.0f;
+  DrawRequest req;
+  req.vertexShader = kBlob_scaled_vs;
+  req.vertexShaderSize = kBlob_scaled_vsSize;
+  req.pixelShader = kBlob_uv_ps;
+  req.pixelShaderSize = kBlob_uv_psSize;
+  req.constants = &c;
+  req.constantsSize = sizeof c;
+  req.width = 8;
+  req.height = 8;
+  std::vector<float> px;
+  ASSERT_TRUE(renderOffscreen(renderer_, req, px, &error_)) << error_;
+  for (uint32_t y = 0; y < 8; ++y)
+    for (uint32_t x = 0; x < 8; ++x) {
+      size_t i = pixelIndex(req, x, y);
+      EXPECT_NEAR(px[i], (x + 0.5f) / 8 * 2.0f + 0.25f, 1e-5) << x << ", " << y;
+      EXPECT_NEAR(px[i + 1], (y + 0.5f) / 8 * 0.5f - 1.0f, 1e-5) << x << ", " << y;
+    }
 }
 
 TEST_F(Snippets, FloatArithmetic) {
