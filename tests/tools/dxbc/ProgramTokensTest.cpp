@@ -105,4 +105,29 @@ TEST(ProgramTokens, MalformedTokensAreRejected) {
   EXPECT_FALSE(dxbc::decodeProgram(badCustom, 4, p, error));
 }
 
+TEST(ProgramTokens, CorruptedContainersNeverCrashTheDisassembler) {
+  std::vector<uint8_t> base = readTestFile(std::string(THAW_DXBC_VECTORS) + "/wine_ps_cbuffer.dxbc");
+  ASSERT_FALSE(base.empty());
+  uint32_t seed = 777;
+  auto next = [&]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  int readable = 0;
+  for (int round = 0; round < 5000; ++round) {
+    std::vector<uint8_t> bytes = base;
+    int edits = 1 + int(next() % 4);
+    for (int e = 0; e < edits; ++e) bytes[32 + next() % (bytes.size() - 32)] = uint8_t(next());
+    std::string text, error;
+    if (dxbc::disassemble(bytes.data(), bytes.size(), text, error)) {
+      ++readable;
+      // The checksum no longer matches the edited bytes.
+      if (bytes != base) EXPECT_NE(text.find("checksum INVALID"), std::string::npos);
+    } else {
+      EXPECT_FALSE(error.empty());
+    }
+  }
+  EXPECT_GT(readable, 0);
+}
+
 }  // namespace
