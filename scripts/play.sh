@@ -27,7 +27,7 @@ if [ -n "${DISPLAY:-}" ]; then
   bash scripts/wine-run.sh "$show"
   echo "play: the show ended."
 else
-  out=build/screenshots
+  out="$(pwd)/build/screenshots"
   echo "==== no display: running the show on a virtual screen with a null audio sink ===="
   bash tests/wine/show/run-show.sh capture "$probe" "$out"
   echo "play: screenshots of the show at known music times (the file names give the time):"
