@@ -178,6 +178,7 @@ wholeShow() {
 startDisplay
 case "$mode" in
   full|capture)
+    unset THAW_NO_AUDIO   # the clock needs the null sink
     wholeShow "$([ "$mode" = capture ] && echo keep)"
     ;;
   escape)
