@@ -122,7 +122,7 @@ TEST(ProgramTokens, CorruptedContainersNeverCrashTheDisassembler) {
     if (dxbc::disassemble(bytes.data(), bytes.size(), text, error)) {
       ++readable;
       // The checksum no longer matches the edited bytes.
-      if (bytes != base) EXPECT_NE(text.find("checksum INVALID"), std::string::npos);
+      if (bytes != base) { EXPECT_NE(text.find("checksum INVALID"), std::string::npos); }
     } else {
       EXPECT_FALSE(error.empty());
     }

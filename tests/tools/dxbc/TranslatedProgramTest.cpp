@@ -97,7 +97,7 @@ void checkDeclarationsCoverUses(const dxbc::Program& program, const std::string&
       const dxbc::Operand& o = ins.operands[i];
       if (i == 0 && o.selection == dxbc::SelMask) destMask = o.mask;
       for (int k = 0; k < o.indexCount; ++k)
-        if (o.index[k].relative) EXPECT_LT(o.index[k].relReg, temps) << where;
+        if (o.index[k].relative) { EXPECT_LT(o.index[k].relReg, temps) << where; }
       switch (o.type) {
         case dxbc::OperandTemp: EXPECT_LT(o.index[0].value, temps) << where; break;
         case dxbc::OperandInput: {
@@ -119,7 +119,7 @@ void checkDeclarationsCoverUses(const dxbc::Program& program, const std::string&
         }
         case dxbc::OperandConstantBuffer:
           EXPECT_TRUE(hasCb) << where;
-          if (!o.index[1].relative) EXPECT_LT(o.index[1].value, cbRows) << where;
+          if (!o.index[1].relative) { EXPECT_LT(o.index[1].value, cbRows) << where; }
           break;
         case dxbc::OperandImmediateConstantBuffer:
           EXPECT_LT(o.index[0].value, icbRows) << where;
@@ -127,7 +127,7 @@ void checkDeclarationsCoverUses(const dxbc::Program& program, const std::string&
         case dxbc::OperandIndexableTemp: {
           auto it = indexable.find(o.index[0].value);
           ASSERT_NE(it, indexable.end()) << where;
-          if (!o.index[1].relative) EXPECT_LT(o.index[1].value, it->second) << where;
+          if (!o.index[1].relative) { EXPECT_LT(o.index[1].value, it->second) << where; }
           break;
         }
         case dxbc::OperandSampler: EXPECT_TRUE(samplers.count(o.index[0].value)) << where; break;

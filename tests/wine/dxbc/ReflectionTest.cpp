@@ -44,11 +44,11 @@ TEST(Reflection, ResourceBindingsOfAPixelProgram) {
     std::string name = b.Name;
     if (b.Type == D3D_SIT_SAMPLER) {
       ++samplers;
-      if (name == "PointWrap") EXPECT_EQ(b.BindPoint, 5u);
+      if (name == "PointWrap") { EXPECT_EQ(b.BindPoint, 5u); }
     } else if (b.Type == D3D_SIT_TEXTURE) {
       ++textures;
       EXPECT_EQ(b.Dimension, D3D_SRV_DIMENSION_TEXTURE2D);
-      if (name == "Second") EXPECT_EQ(b.BindPoint, 1u);
+      if (name == "Second") { EXPECT_EQ(b.BindPoint, 1u); }
     } else if (b.Type == D3D_SIT_CBUFFER) {
       ++buffers;
       EXPECT_EQ(b.BindPoint, 8u);

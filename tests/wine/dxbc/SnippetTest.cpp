@@ -31,6 +31,7 @@ BLOB(intrinsics_ps)
 BLOB(deriv_ps)
 BLOB(sample_ps)
 BLOB(flow_ps)
+BLOB(matrix_ps)
 
 namespace {
 
@@ -45,7 +46,7 @@ const Blob kPixelBlobs[] = {
     ENTRY(round_ps), ENTRY(trig_ps),       ENTRY(explog_ps),     ENTRY(intops_ps),
     ENTRY(select_ps), ENTRY(loop_ps),      ENTRY(table_ps),      ENTRY(localarray_ps),
     ENTRY(saturate_ps), ENTRY(intrinsics_ps), ENTRY(deriv_ps),   ENTRY(sample_ps),
-    ENTRY(flow_ps),
+    ENTRY(flow_ps),    ENTRY(matrix_ps),
 };
 
 // Mirrors the constant buffer of snippet.hlsli.
@@ -374,6 +375,24 @@ TEST_F(Snippets, DoWhileEarlyReturnInnerContinueVectorConditions) {
     float wx = p.x > 0 ? p.x : -p.x, wy = p.y > 2 ? p.y : -p.y;
     float flags = ((p.x > 1.5f || p.y > 1.5f) ? 1.0f : 0.0f) + ((p.x > 0 && p.y > 0) ? 2.0f : 0.0f);
     return values(count + t, early, inner + flags * 100, wx * 10 + wy, 1e-4f);
+  });
+}
+
+TEST_F(Snippets, ConstantMatrixProductsAndVectorInsert) {
+  Constants c;
+  c.p0[0] = 0.75f; c.p0[1] = -2.0f;
+  static const float m[3][3] = {{-0.948683f, 0.169031f, -0.267261f},
+                                {0.0f, 0.845154f, 0.534522f},
+                                {0.316228f, 0.507093f, -0.801784f}};
+  run(kBlob_matrix_ps, kBlob_matrix_psSize, c, [](const Pixel& p) {
+    float v[3] = {p.x, p.y, 0.75f};
+    float a[3], b[3];
+    for (int r = 0; r < 3; ++r) {
+      a[r] = m[r][0] * v[0] + m[r][1] * v[1] + m[r][2] * v[2];  // mul(M, v): rows
+      b[r] = v[0] * m[0][r] + v[1] * m[1][r] + v[2] * m[2][r];  // mul(v, M): columns
+    }
+    return values(a[0] + a[1] * 10, a[2], b[0] + b[1] * 10 + b[2] * 100,
+                  v[0] + -2.0f * a[2] + v[2], 1e-4f);
   });
 }
 
