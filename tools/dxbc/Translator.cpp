@@ -800,8 +800,7 @@ void Translator::translateLoad(const Instruction& ins) {
         return;
       }
       for (int i = 0; i < 4; ++i) v.swz[i] = uint8_t(std::min(base + i, 3));
-      for (int i = 0; i < n; ++i) inputUsed_[reg] |= uint8_t(1u << v.swz[i]);
-      val(id) = v;
+      val(id) = v;  // components are marked as read where operands use them
       return;
     }
     case spv::StorageFunction: case spv::StoragePrivate: {
@@ -2350,6 +2349,18 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   coalesceLanes(body_, vregs_);
   uint32_t temps = allocateTemps(body_, vregs_);
 
+  // Input components read, from the final code (every swizzle slot names a
+  // component the instruction reads).
+  for (const dxbc::Instruction& ins : body_) {
+    for (const Operand& o : ins.operands) {
+      if (o.type != OperandInput) continue;
+      uint8_t m = o.selection == SelMask     ? o.mask
+                  : o.selection == SelSelect1 ? uint8_t(1u << o.swizzle[0])
+                                              : uint8_t(1u << o.swizzle[0] | 1u << o.swizzle[1] |
+                                                        1u << o.swizzle[2] | 1u << o.swizzle[3]);
+      inputUsed_[o.index[0].value] |= m;
+    }
+  }
   for (auto& e : inputs_) {
     auto it = inputUsed_.find(e.reg);
     e.used = it == inputUsed_.end() ? 0 : it->second;
