@@ -3,6 +3,10 @@
 
 using namespace xmtest;
 
+// Under AddressSanitizer a failed allocation must come back as null, as it
+// does without it, instead of ending the test run.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
 namespace {
 
 std::vector<uint8_t> minimalHeader() {
@@ -152,6 +156,24 @@ TEST(Allocation, AbsurdModulesMeasureWithoutWrapping) {
     std::vector<uint8_t> bytes = writeXm(m);
     uint64_t measured = measurePlayer(bytes.data(), bytes.size());
     EXPECT_GT(measured, uint64_t(65535) * 65535 * 5);
+}
+
+TEST(Allocation, FailureReportsOutOfMemoryAndLeavesThePointer) {
+    // One instrument of 65535 samples that each claim 4 GB: about 2^48 bytes,
+    // more than any address space offers.
+    XmModule m;
+    XmInstrument ins;
+    XmSample huge;
+    huge.rawHeader = true;
+    huge.rawLength = 0xFFFFFFFF;
+    ins.samples.assign(65535, huge);
+    m.instruments.push_back(ins);
+    std::vector<uint8_t> bytes = writeXm(m);
+    EXPECT_GT(measurePlayer(bytes.data(), bytes.size()), uint64_t(1) << 47);
+    ModulePlayer* sentinel = reinterpret_cast<ModulePlayer*>(uintptr_t(0x5678));
+    ModulePlayer* player = sentinel;
+    EXPECT_EQ(createPlayer(&player, bytes.data(), bytes.size(), 44100), kPlayerOutOfMemory);
+    EXPECT_EQ(player, sentinel);
 }
 
 TEST(Patterns, PackedCellsDecode) {
