@@ -1,7 +1,8 @@
 // Prints how many times faster than real time the replayer generates a busy
 // 4-channel song shaped like the show's (tempo 3, BPM 170, a note every few
 // rows on every channel, looping 8-bit samples, vibrato and volume slides) and
-// a 32-channel song, on one core. Frames are requested in the show's refill
+// a 32-channel song, on one core, and the plain frame-by-frame order for
+// comparison. Frames are requested in the show's refill
 // chunk of 4,096 and the song loops for ever, so the voices never run dry.
 #include <time.h>
 
@@ -12,6 +13,7 @@
 
 #include "BusySong.h"
 #include "xm/ModulePlayer.h"
+#include "xm/Voices.h"
 
 namespace {
 
@@ -30,7 +32,9 @@ double threadSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-Result measure(const std::vector<uint8_t>& bytes, double minimumSeconds) {
+using Generate = void (*)(ModulePlayer*, float*, uint64_t);
+
+Result measure(const std::vector<uint8_t>& bytes, double minimumSeconds, Generate generate) {
     ModulePlayer* player = nullptr;
     if (createPlayer(&player, bytes.data(), bytes.size(), 44100) != kPlayerOk) {
         fprintf(stderr, "xm_bench: the generated song did not load\n");
@@ -39,7 +43,7 @@ Result measure(const std::vector<uint8_t>& bytes, double minimumSeconds) {
     const uint64_t chunk = 4096;
     std::vector<float> out(2 * chunk);
     // Warm up: caches, branch predictors, the first notes' crossfades.
-    for (int i = 0; i < 50; ++i) generateFrames(player, out.data(), chunk);
+    for (int i = 0; i < 50; ++i) generate(player, out.data(), chunk);
 
     using Clock = std::chrono::steady_clock;
     uint64_t frames = 0;
@@ -49,7 +53,7 @@ Result measure(const std::vector<uint8_t>& bytes, double minimumSeconds) {
     float sink = 0;
     do {
         for (int i = 0; i < 64; ++i) {
-            generateFrames(player, out.data(), chunk);
+            generate(player, out.data(), chunk);
             sink += out[2 * chunk - 1];
         }
         frames += 64 * chunk;
@@ -75,14 +79,17 @@ int main(int argc, char** argv) {
     struct Case {
         const char* name;
         xmtest::BusySongOptions options;
-    } cases[] = {{"4 channels (tempo 3, BPM 170)", show}, {"32 channels (tempo 3, BPM 170)", wide}};
+        Generate generate;
+    } cases[] = {{"4 channels (tempo 3, BPM 170)", show, generateFrames},
+                 {"32 channels (tempo 3, BPM 170)", wide, generateFrames},
+                 {"4 channels, plain frame order", show, generateFramesReference}};
 
     printf("replayer speed, one core, 44,100 Hz output, best of 3 runs of %.1f s of CPU time\n", seconds);
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes = xmtest::writeXm(xmtest::makeBusySong(c.options));
         Result best{0, 0, 0, 0};
         for (int run = 0; run < 3; ++run) {
-            Result r = measure(bytes, seconds);
+            Result r = measure(bytes, seconds, c.generate);
             if (r.realTime > best.realTime) best = r;
         }
         printf("%-32s %8.0fx real time  (%llu frames in %.2f s of CPU time; %.0fx by the wall clock)\n", c.name,
