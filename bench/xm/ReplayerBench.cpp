@@ -1,9 +1,9 @@
 // Prints how many times faster than real time the replayer generates a busy
 // 4-channel song shaped like the show's (tempo 3, BPM 170, a note every few
 // rows on every channel, looping 8-bit samples, vibrato and volume slides) and
-// a 32-channel song, on one core, and the plain frame-by-frame order for
-// comparison. Frames are requested in the show's refill
-// chunk of 4,096 and the song loops for ever, so the voices never run dry.
+// a 32-channel song, on one core, with the plain frame-by-frame order for
+// comparison. Frames are requested in the show's refill chunk of 4,096 and
+// the song loops for ever, so the voices never run dry.
 #include <time.h>
 
 #include <chrono>
