@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   glslang-tools spirv-tools
-  libstb-dev libfreetype-dev fonts-dejavu-core fonts-bebas-neue
+  libstb-dev libfreetype-dev zlib1g-dev fonts-bebas-neue
   wine wine64 xvfb xauth x11-utils xdotool imagemagick pulseaudio
 )
 
