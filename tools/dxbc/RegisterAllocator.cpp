@@ -5,6 +5,8 @@
 namespace dxbc {
 namespace {
 
+// Calls f with every temp register number an instruction names, directly or
+// as a relative index; f may rewrite them.
 template <typename F>
 void forEachTemp(Instruction& ins, F f) {
   for (Operand& o : ins.operands) {
@@ -12,6 +14,58 @@ void forEachTemp(Instruction& ins, F f) {
     for (int i = 0; i < o.indexCount; ++i)
       if (o.index[i].relative) f(o.index[i].relReg);
   }
+}
+
+// Every temp's positions in the body, each position once.
+std::vector<std::vector<uint32_t>> usePositions(std::vector<Instruction>& body,
+                                                uint32_t virtualCount) {
+  std::vector<std::vector<uint32_t>> where(virtualCount);
+  for (uint32_t pos = 0; pos < body.size(); ++pos)
+    forEachTemp(body[pos], [&](uint32_t v) {
+      if (v < virtualCount && (where[v].empty() || where[v].back() != pos)) where[v].push_back(pos);
+    });
+  return where;
+}
+
+void eraseMarked(std::vector<Instruction>& body, const std::vector<bool>& erase) {
+  std::vector<Instruction> kept;
+  kept.reserve(body.size());
+  for (uint32_t pos = 0; pos < body.size(); ++pos)
+    if (!erase[pos]) kept.push_back(std::move(body[pos]));
+  body.swap(kept);
+}
+
+// True when every lane in mask reads the same lane of the source.
+bool identityOver(uint8_t mask, const uint8_t swizzle[4]) {
+  for (int c = 0; c < 4; ++c)
+    if ((mask & (1 << c)) && swizzle[c] != c) return false;
+  return true;
+}
+
+bool isControlFlow(uint16_t op) {
+  switch (op) {
+    case OpIf: case OpElse: case OpEndif: case OpLoop: case OpEndloop: case OpBreak:
+    case OpBreakc: case OpContinue: case OpContinuec: case OpRet: case OpRetc:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether an operand names register reg of the given file (temps also
+// through relative indices).
+bool operandTouches(const Operand& o, OperandType type, uint32_t reg) {
+  if (o.type == type && o.indexCount >= 1 && o.index[0].value == reg) return true;
+  if (type == OperandTemp)
+    for (int i = 0; i < o.indexCount; ++i)
+      if (o.index[i].relative && o.index[i].relReg == reg) return true;
+  return false;
+}
+
+bool touches(const Instruction& ins, OperandType type, uint32_t reg) {
+  for (const Operand& o : ins.operands)
+    if (operandTouches(o, type, reg)) return true;
+  return false;
 }
 
 bool supportsSaturate(uint16_t op) {
@@ -51,11 +105,7 @@ void foldSaturate(std::vector<Instruction>& body, uint32_t virtualCount) {
                 src.selection == SelSwizzle && src.indexCount == 1 && !src.index[0].relative &&
                 src.index[0].value == prev.operands[0].index[0].value &&
                 uses[src.index[0].value] == 2 && prev.operands[0].mask == dst.mask &&
-                dst.selection == SelMask;
-      if (ok) {
-        for (int c = 0; c < 4; ++c)
-          if ((dst.mask & (1 << c)) && src.swizzle[c] != c) ok = false;
-      }
+                dst.selection == SelMask && identityOver(dst.mask, src.swizzle);
       if (ok) {
         prev.operands[0] = dst;
         prev.controls |= kSaturateBit;
@@ -68,11 +118,7 @@ void foldSaturate(std::vector<Instruction>& body, uint32_t virtualCount) {
 }
 
 void forwardOutputs(std::vector<Instruction>& body, uint32_t virtualCount) {
-  std::vector<std::vector<uint32_t>> where(virtualCount);
-  for (uint32_t pos = 0; pos < body.size(); ++pos)
-    forEachTemp(body[pos], [&](uint32_t v) {
-      if (v < virtualCount && (where[v].empty() || where[v].back() != pos)) where[v].push_back(pos);
-    });
+  std::vector<std::vector<uint32_t>> where = usePositions(body, virtualCount);
   std::vector<bool> erase(body.size(), false);
   for (uint32_t pos = 0; pos < body.size(); ++pos) {
     Instruction& store = body[pos];
@@ -82,11 +128,10 @@ void forwardOutputs(std::vector<Instruction>& body, uint32_t virtualCount) {
     if (out.type != OperandOutput || in.type != OperandTemp || in.modifier != ModNone ||
         in.selection != SelSwizzle || in.index[0].relative)
       continue;
-    bool identity = true;
-    for (int c = 0; c < 4; ++c)
-      if ((out.mask & (1 << c)) && in.swizzle[c] != c) identity = false;
     uint32_t v = in.index[0].value;
-    if (!identity || v >= virtualCount || where[v].size() < 2 || where[v].back() != pos) continue;
+    if (!identityOver(out.mask, in.swizzle) || v >= virtualCount || where[v].size() < 2 ||
+        where[v].back() != pos)
+      continue;
     bool ok = true;
     for (size_t k = 0; k + 1 < where[v].size() && ok; ++k) {
       const Instruction& def = body[where[v][k]];
@@ -95,24 +140,15 @@ void forwardOutputs(std::vector<Instruction>& body, uint32_t virtualCount) {
           def.operands[0].index[0].value != v || (def.operands[0].mask & ~out.mask) ||
           def.opcode == OpSincos || def.opcode == OpUdiv || def.opcode == OpImul)
         ok = false;
-      for (size_t i = 1; i < def.operands.size() && ok; ++i) {
-        const Operand& o = def.operands[i];
-        if (o.type == OperandTemp && o.index[0].value == v) ok = false;
-        for (int x = 0; x < o.indexCount; ++x)
-          if (o.index[x].relative && o.index[x].relReg == v) ok = false;
-      }
+      for (size_t i = 1; i < def.operands.size() && ok; ++i)
+        if (operandTouches(def.operands[i], OperandTemp, v)) ok = false;
     }
     for (uint32_t p = where[v].front(); p < pos && ok; ++p) {
-      switch (body[p].opcode) {
-        case OpIf: case OpElse: case OpEndif: case OpLoop: case OpEndloop: case OpBreak:
-        case OpBreakc: case OpContinue: case OpContinuec: case OpRet: case OpRetc:
-          ok = false;
-          break;
-        default:
-          if (!body[p].operands.empty() && body[p].operands[0].type == OperandOutput &&
-              body[p].operands[0].index[0].value == out.index[0].value)
-            ok = false;
-      }
+      const Instruction& between = body[p];
+      if (isControlFlow(between.opcode) ||
+          (!between.operands.empty() && between.operands[0].type == OperandOutput &&
+           between.operands[0].index[0].value == out.index[0].value))
+        ok = false;
     }
     if (!ok) continue;
     for (size_t k = 0; k + 1 < where[v].size(); ++k) {
@@ -122,11 +158,7 @@ void forwardOutputs(std::vector<Instruction>& body, uint32_t virtualCount) {
     }
     erase[pos] = true;
   }
-  std::vector<Instruction> kept;
-  kept.reserve(body.size());
-  for (uint32_t pos = 0; pos < body.size(); ++pos)
-    if (!erase[pos]) kept.push_back(std::move(body[pos]));
-  body.swap(kept);
+  eraseMarked(body, erase);
 }
 
 namespace {
@@ -147,34 +179,10 @@ bool componentWise(uint16_t op) {
   }
 }
 
-bool isControlFlow(uint16_t op) {
-  switch (op) {
-    case OpIf: case OpElse: case OpEndif: case OpLoop: case OpEndloop: case OpBreak:
-    case OpBreakc: case OpContinue: case OpContinuec: case OpRet: case OpRetc:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool touches(const Instruction& ins, OperandType type, uint32_t reg) {
-  for (const Operand& o : ins.operands) {
-    if (o.type == type && o.indexCount >= 1 && o.index[0].value == reg) return true;
-    if (type == OperandTemp)
-      for (int i = 0; i < o.indexCount; ++i)
-        if (o.index[i].relative && o.index[i].relReg == reg) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 void coalesceLanes(std::vector<Instruction>& body, uint32_t virtualCount) {
-  std::vector<std::vector<uint32_t>> where(virtualCount);
-  for (uint32_t pos = 0; pos < body.size(); ++pos)
-    forEachTemp(body[pos], [&](uint32_t v) {
-      if (v < virtualCount && (where[v].empty() || where[v].back() != pos)) where[v].push_back(pos);
-    });
+  std::vector<std::vector<uint32_t>> where = usePositions(body, virtualCount);
   std::vector<bool> erase(body.size(), false);
   for (uint32_t pos = 0; pos < body.size(); ++pos) {
     Instruction& mov = body[pos];
@@ -200,16 +208,15 @@ void coalesceLanes(std::vector<Instruction>& body, uint32_t virtualCount) {
     const Operand& d = def.operands[0];
     if (d.type != OperandTemp || d.index[0].value != v || d.mask != (1 << from)) continue;
     if (out.type == OperandTemp && out.index[0].value == v) continue;
+    // The defining instruction may read the new destination (all sources are
+    // read before anything is written) but not v itself.
     bool ok = true;
     for (size_t i = 1; i < def.operands.size(); ++i)
-      if (touches(Instruction{def.opcode, 0, {def.operands[i]}, {}, {}}, OperandTemp, v)) ok = false;
+      if (operandTouches(def.operands[i], OperandTemp, v)) ok = false;
     for (uint32_t p = defPos + 1; p < pos && ok; ++p)
       if (!erase[p] &&
           (isControlFlow(body[p].opcode) || touches(body[p], out.type, out.index[0].value)))
         ok = false;
-    // The destination must not be read by the defining instruction itself in
-    // lanes it now writes before reading (all sources are read first, so a
-    // read of the destination is fine).
     if (!ok) continue;
     if (!dot) {
       for (size_t i = 1; i < def.operands.size(); ++i) {
@@ -222,15 +229,10 @@ void coalesceLanes(std::vector<Instruction>& body, uint32_t virtualCount) {
         }
       }
     }
-    Operand nd = out;
-    def.operands[0] = nd;
+    def.operands[0] = out;
     erase[pos] = true;
   }
-  std::vector<Instruction> kept;
-  kept.reserve(body.size());
-  for (uint32_t pos = 0; pos < body.size(); ++pos)
-    if (!erase[pos]) kept.push_back(std::move(body[pos]));
-  body.swap(kept);
+  eraseMarked(body, erase);
 }
 
 uint32_t allocateTemps(std::vector<Instruction>& body, uint32_t virtualCount) {
@@ -273,7 +275,6 @@ uint32_t allocateTemps(std::vector<Instruction>& body, uint32_t virtualCount) {
   });
   std::vector<uint32_t> physical(virtualCount, 0);
   std::vector<uint32_t> busyUntil;  // per physical register: last position in use
-  std::vector<bool> used;
   for (uint32_t v : order) {
     uint32_t chosen = kNone;
     for (uint32_t p = 0; p < busyUntil.size(); ++p) {
@@ -291,15 +292,10 @@ uint32_t allocateTemps(std::vector<Instruction>& body, uint32_t virtualCount) {
     busyUntil[chosen] = last[v];
     physical[v] = chosen;
   }
-  for (Instruction& ins : body) {
-    for (Operand& o : ins.operands) {
-      if (o.type == OperandTemp && o.indexCount >= 1 && o.index[0].value < virtualCount)
-        o.index[0].value = physical[o.index[0].value];
-      for (int i = 0; i < o.indexCount; ++i)
-        if (o.index[i].relative && o.index[i].relReg < virtualCount)
-          o.index[i].relReg = physical[o.index[i].relReg];
-    }
-  }
+  for (Instruction& ins : body)
+    forEachTemp(ins, [&](uint32_t& v) {
+      if (v < virtualCount) v = physical[v];
+    });
   return uint32_t(busyUntil.size());
 }
 
