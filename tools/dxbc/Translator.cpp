@@ -50,6 +50,22 @@ struct Value {
   std::vector<uint32_t> chain;
 };
 
+// Whether v is a view of the same register as other, read with the same
+// modifier (the swizzle may differ).
+bool sameRegisterAs(const Value& v, const Value& other) {
+  return v.kind == Value::Reg && v.file == other.file && v.reg == other.reg &&
+         v.elem == other.elem && v.mod == other.mod;
+}
+
+// Per lane of a vector being assembled: the value and its component.
+using Lanes = std::vector<std::pair<Value, uint8_t>>;
+
+int lowestLane(uint8_t mask) {
+  int lane = 0;
+  while (!(mask & (1u << lane))) ++lane;
+  return lane;
+}
+
 // A modifier applied on top of another: abs() drops the inner sign.
 OperandModifier combine(OperandModifier inner, OperandModifier outer) {
   if (outer & ModAbs) return OperandModifier(ModAbs | (outer & ModNeg));
@@ -204,6 +220,8 @@ class Translator {
                  uint32_t controls = 0);
   void emitBinary(const Instruction& ins, uint16_t op, uint32_t a, uint32_t b, bool swap = false,
                   OperandModifier modB = ModNone);
+  bool defineWithoutCode(uint32_t id, uint32_t type, uint8_t n, const Lanes& lanes);
+  void movLanes(uint32_t reg, uint8_t mask, int lead, const Lanes& lanes);
 
   // ---- body translation
   void translateInstruction(const Instruction& ins);
@@ -980,40 +998,16 @@ void Translator::translateComposite(const Instruction& ins) {
       }
       uint8_t n = uint8_t(t.count);
       // Gather every result component's source.
-      std::vector<std::pair<Value, uint8_t>> parts;  // (value, component)
-      bool allConst = true;
+      Lanes parts;
       for (uint32_t w = 3; w < ins.count; ++w) {
         Value v = operand(ins.word(w));
         for (uint8_t c = 0; c < v.n; ++c) parts.push_back({v, c});
-        if (v.kind != Value::Const) allConst = false;
       }
       if (parts.size() < n) {
         fail("composite construct with too few components");
         return;
       }
-      if (allConst) {
-        uint32_t bits[4];
-        for (int i = 0; i < n; ++i) bits[i] = parts[i].first.bits[parts[i].second];
-        val(id) = constValue(type, n, bits);
-        return;
-      }
-      // A single register view read in any order needs no code at all.
-      bool sameReg = true;
-      for (int i = 0; i < n; ++i) {
-        const Value& a = parts[i].first;
-        const Value& b = parts[0].first;
-        if (a.kind != Value::Reg || a.file != b.file || a.reg != b.reg || a.elem != b.elem ||
-            a.mod != b.mod)
-          sameReg = false;
-      }
-      if (sameReg) {
-        Value v = parts[0].first;
-        for (int i = 0; i < n; ++i) v.swz[i] = parts[i].first.swz[parts[i].second];
-        v.n = n;
-        v.type = type;
-        val(id) = v;
-        return;
-      }
+      if (defineWithoutCode(id, type, n, parts)) return;
       uint32_t r = newTemp();
       // One mov per run of components taken from the same register or from
       // constants.
@@ -1022,30 +1016,13 @@ void Translator::translateComposite(const Instruction& ins) {
         if (done[i]) continue;
         const Value& a = parts[i].first;
         uint8_t mask = 0;
-        uint8_t swz[4] = {0, 0, 0, 0};
-        uint32_t bits[4] = {0, 0, 0, 0};
         for (int j = i; j < n; ++j) {
           const Value& b = parts[j].first;
-          bool same = a.kind == Value::Const
-                          ? b.kind == Value::Const
-                          : (b.kind == Value::Reg && b.file == a.file && b.reg == a.reg &&
-                             b.elem == a.elem && b.mod == a.mod);
-          if (!same) continue;
+          if (a.kind == Value::Const ? b.kind != Value::Const : !sameRegisterAs(b, a)) continue;
           mask |= uint8_t(1u << j);
           done[j] = true;
-          if (a.kind == Value::Const) bits[j] = b.bits[parts[j].second];
-          else swz[j] = b.swz[parts[j].second];
         }
-        Operand s;
-        if (a.kind == Value::Const) {
-          s = immVector(bits);
-        } else {
-          for (int c = 0; c < 4; ++c)
-            if (!(mask & (1u << c))) swz[c] = swz[i];
-          s = src(a, 4);
-          memcpy(s.swizzle, swz, 4);
-        }
-        emitOp(OpMov, {tempDst(r, mask), s});
+        movLanes(r, mask, i, parts);
       }
       val(id) = tempValue(r, n, type);
       return;
@@ -1115,64 +1092,28 @@ void Translator::translateComposite(const Instruction& ins) {
           fail("vector shuffle component out of range");
           return;
         }
-      std::vector<std::pair<Value, uint8_t>> parts;
+      Lanes parts;
       for (uint32_t w = 5; w < ins.count; ++w) {
         uint32_t c = ins.word(w);
         if (c == 0xffffffffu) c = 0;
         if (c < a.n) parts.push_back({a, uint8_t(c)});
         else parts.push_back({b, uint8_t(c - a.n)});
       }
-      // Reuse the construct logic through a synthetic path.
-      bool allConst = true, sameReg = true;
-      for (auto& pr : parts) {
-        if (pr.first.kind != Value::Const) allConst = false;
-        const Value& x = pr.first;
-        const Value& y = parts[0].first;
-        if (x.kind != Value::Reg || x.file != y.file || x.reg != y.reg || x.elem != y.elem ||
-            x.mod != y.mod)
-          sameReg = false;
-      }
-      if (allConst) {
-        uint32_t bits[4];
-        for (int i = 0; i < n; ++i) bits[i] = parts[i].first.bits[parts[i].second];
-        val(id) = constValue(type, n, bits);
-        return;
-      }
-      if (sameReg) {
-        Value v = parts[0].first;
-        for (int i = 0; i < n; ++i) v.swz[i] = parts[i].first.swz[parts[i].second];
-        v.n = n;
-        v.type = type;
-        val(id) = v;
-        return;
-      }
+      if (defineWithoutCode(id, type, n, parts)) return;
       uint32_t r = newTemp();
+      // One mov for the lanes taken from each source, the first source's first.
       for (int side = 0; side < 2; ++side) {
-        uint8_t mask = 0, swz[4] = {0, 0, 0, 0};
-        uint32_t bits[4] = {0, 0, 0, 0};
         const Value& s = side == 0 ? a : b;
+        Lanes lanes(n, {s, 0});
+        uint8_t mask = 0;
         for (int i = 0; i < n; ++i) {
           uint32_t c = ins.word(5 + i);
           bool fromA = c < a.n || c == 0xffffffffu;
           if (fromA != (side == 0)) continue;
-          uint8_t sc = uint8_t(fromA ? (c == 0xffffffffu ? 0 : c) : c - a.n);
+          lanes[i].second = uint8_t(fromA ? (c == 0xffffffffu ? 0 : c) : c - a.n);
           mask |= uint8_t(1u << i);
-          if (s.kind == Value::Const) bits[i] = s.bits[sc];
-          else swz[i] = s.swz[sc];
         }
-        if (!mask) continue;
-        Operand so;
-        if (s.kind == Value::Const) {
-          so = immVector(bits);
-        } else {
-          int firstC = 0;
-          while (!(mask & (1u << firstC))) ++firstC;
-          for (int c = 0; c < 4; ++c)
-            if (!(mask & (1u << c))) swz[c] = swz[firstC];
-          so = src(s, 4);
-          memcpy(so.swizzle, swz, 4);
-        }
-        emitOp(OpMov, {tempDst(r, mask), so});
+        if (mask) movLanes(r, mask, lowestLane(mask), lanes);
       }
       val(id) = tempValue(r, n, type);
       return;
@@ -1185,6 +1126,56 @@ void Translator::translateComposite(const Instruction& ins) {
     default:
       unsupported(ins);
   }
+}
+
+// Defines id without emitting code when the lanes are all constants or all
+// read one register view (in any order); false when a mov is needed.
+bool Translator::defineWithoutCode(uint32_t id, uint32_t type, uint8_t n, const Lanes& lanes) {
+  bool allConst = true, sameReg = true;
+  for (const auto& lane : lanes)
+    if (lane.first.kind != Value::Const) allConst = false;
+  for (int i = 0; i < n; ++i)
+    if (!sameRegisterAs(lanes[i].first, lanes[0].first)) sameReg = false;
+  if (allConst) {
+    uint32_t bits[4];
+    for (int i = 0; i < n; ++i) bits[i] = lanes[i].first.bits[lanes[i].second];
+    val(id) = constValue(type, n, bits);
+    return true;
+  }
+  if (sameReg) {
+    Value v = lanes[0].first;
+    for (int i = 0; i < n; ++i) v.swz[i] = lanes[i].first.swz[lanes[i].second];
+    v.n = n;
+    v.type = type;
+    val(id) = v;
+    return true;
+  }
+  return false;
+}
+
+// One mov into the lanes of temp reg in mask, lane j taking component
+// lanes[j].second of lanes[j].first. The lanes are all constants or all views
+// of the register of lanes[lead].first; unwritten lanes repeat lane lead.
+void Translator::movLanes(uint32_t reg, uint8_t mask, int lead, const Lanes& lanes) {
+  const Value& a = lanes[lead].first;
+  uint8_t swz[4] = {0, 0, 0, 0};
+  uint32_t bits[4] = {0, 0, 0, 0};
+  for (int j = 0; j < 4; ++j) {
+    if (!(mask & (1u << j))) continue;
+    const Value& b = lanes[j].first;
+    if (a.kind == Value::Const) bits[j] = b.bits[lanes[j].second];
+    else swz[j] = b.swz[lanes[j].second];
+  }
+  Operand s;
+  if (a.kind == Value::Const) {
+    s = immVector(bits);
+  } else {
+    for (int c = 0; c < 4; ++c)
+      if (!(mask & (1u << c))) swz[c] = swz[lead];
+    s = src(a, 4);
+    memcpy(s.swizzle, swz, 4);
+  }
+  emitOp(OpMov, {tempDst(reg, mask), s});
 }
 
 // ---------------------------------------------------------------------------
