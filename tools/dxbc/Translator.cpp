@@ -109,6 +109,10 @@ struct LoopContext {
   int ifDepth;
 };
 
+bool targetsLoop(const LoopContext& loop, uint32_t target) {
+  return target == loop.merge || target == loop.cont || target == loop.header;
+}
+
 struct InputReg {
   uint32_t reg;
   uint8_t mask;
@@ -240,7 +244,18 @@ class Translator {
   void emitBlockBody(uint32_t block);
   void emitContinueConstruct(LoopContext& loop);
   bool isExit(uint32_t target, uint32_t selMerge) const;
-  bool leavesOuterConstruct(uint32_t target) const;
+  bool leavesOuterLoop(uint32_t from, uint32_t target);
+  bool followMerge(uint32_t from, uint32_t mergeLabel, uint32_t selMerge, uint32_t& blockIndex);
+  // Ifs opened inside the innermost loop: a branch to its continue target
+  // from inside one needs an explicit continue.
+  void openIf(const Operand& cond, uint32_t controls) {
+    emitOp(OpIf, {cond}, controls);
+    if (!loops_.empty()) loops_.back().ifDepth++;
+  }
+  void closeIf() {
+    emitOp(OpEndif, {});
+    if (!loops_.empty()) loops_.back().ifDepth--;
+  }
   uint32_t blockOf(uint32_t label) {
     auto it = blockIndex_.find(label);
     if (it == blockIndex_.end()) {
@@ -1806,27 +1821,39 @@ void Translator::emitEdge(uint32_t from, uint32_t to) {
   }
   for (uint32_t i : target.phis) {
     const Instruction& phi = ins_[i];
-    const Value& target = val(phi.word(2));
+    const Value& phiValue = val(phi.word(2));
     const Value& v = sources[phi.word(2)];
-    emitOp(OpMov, {dst(target.reg, target.n), src(v, target.n)});
+    emitOp(OpMov, {dst(phiValue.reg, phiValue.n), src(v, phiValue.n)});
   }
 }
 
-bool Translator::leavesOuterConstruct(uint32_t target) const {
+// Reports a branch that leaves an enclosing loop from inside a nested one.
+bool Translator::leavesOuterLoop(uint32_t from, uint32_t target) {
   for (size_t i = 0; i + 1 < loops_.size(); ++i) {
-    const LoopContext& l = loops_[i];
-    if (target == l.merge || target == l.cont || target == l.header) return true;
+    if (targetsLoop(loops_[i], target)) {
+      fail("block %" + std::to_string(from) + " leaves an enclosing loop from inside a " +
+           "nested construct, which is not supported");
+      return true;
+    }
   }
   return false;
 }
 
 bool Translator::isExit(uint32_t target, uint32_t selMerge) const {
-  if (target == selMerge) return true;
-  if (!loops_.empty()) {
-    const LoopContext& l = loops_.back();
-    if (target == l.merge || target == l.cont || target == l.header) return true;
+  return target == selMerge || (!loops_.empty() && targetsLoop(loops_.back(), target));
+}
+
+// After a construct whose merge block is mergeLabel: true, with blockIndex
+// set, when the chain carries on there; false when the merge ends the chain.
+bool Translator::followMerge(uint32_t from, uint32_t mergeLabel, uint32_t selMerge,
+                             uint32_t& blockIndex) {
+  if (mergeLabel == selMerge || unreachableBlock(mergeLabel)) return false;
+  if (isExit(mergeLabel, selMerge)) {
+    emitArm(from, mergeLabel, selMerge);
+    return false;
   }
-  return false;
+  blockIndex = blockOf(mergeLabel);
+  return true;
 }
 
 // A branch from `from` to `target` inside an if arm or at a chain's end.
@@ -1855,11 +1882,7 @@ void Translator::emitArm(uint32_t from, uint32_t target, uint32_t selMerge) {
     emitEdge(from, target);
     return;
   }
-  if (leavesOuterConstruct(target)) {
-    fail("block %" + std::to_string(from) + " leaves an enclosing loop from inside a " +
-         "nested construct, which is not supported");
-    return;
-  }
+  if (leavesOuterLoop(from, target)) return;
   emitEdge(from, target);
   emitChain(blockOf(target), selMerge);
 }
@@ -1933,14 +1956,7 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
     const Block& b = blocks_[blockIndex];
     if (b.merge != ~0u && ins_[b.merge].opcode == spv::OpLoopMerge) {
       emitLoop(blockIndex);
-      uint32_t mergeLabel = ins_[b.merge].word(1);
-      if (selMerge == mergeLabel) return;
-      if (unreachableBlock(mergeLabel)) return;
-      if (isExit(mergeLabel, selMerge)) {
-        emitArm(b.label, mergeLabel, selMerge);  // (no phis expected here)
-        return;
-      }
-      blockIndex = blockOf(mergeLabel);
+      if (!followMerge(b.label, ins_[b.merge].word(1), selMerge, blockIndex)) return;
       continue;
     }
     emitBlockBody(blockIndex);
@@ -1961,11 +1977,7 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
           emitArm(b.label, t, selMerge);
           return;
         }
-        if (leavesOuterConstruct(t)) {
-          fail("block %" + std::to_string(b.label) + " leaves an enclosing loop from inside a " +
-               "nested construct, which is not supported");
-          return;
-        }
+        if (leavesOuterLoop(b.label, t)) return;
         emitEdge(b.label, t);
         blockIndex = blockOf(t);
         continue;
@@ -1975,22 +1987,14 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
         uint32_t t = term.word(2), f = term.word(3);
         if (b.merge != ~0u) {
           uint32_t m = ins_[b.merge].word(1);
-          emitOp(OpIf, {scalarSrc(cond)}, kTestNonZeroBit);
-          if (!loops_.empty()) loops_.back().ifDepth++;
+          openIf(scalarSrc(cond), kTestNonZeroBit);
           emitArm(b.label, t, m);
           size_t beforeElse = body_.size();
           emitOp(OpElse, {});
           emitArm(b.label, f, m);
           if (body_.size() == beforeElse + 1) body_.pop_back();
-          emitOp(OpEndif, {});
-          if (!loops_.empty()) loops_.back().ifDepth--;
-          if (m == selMerge) return;
-          if (unreachableBlock(m)) return;
-          if (isExit(m, selMerge)) {
-            emitArm(b.label, m, selMerge);
-            return;
-          }
-          blockIndex = blockOf(m);
+          closeIf();
+          if (!followMerge(b.label, m, selMerge, blockIndex)) return;
           continue;
         }
         // No merge: a conditional break / continue / back edge.
@@ -2004,18 +2008,15 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
                " branches conditionally without structured merge information");
           return;
         }
-        emitOp(OpIf, {scalarSrc(cond)}, tExit ? kTestNonZeroBit : 0);
-        if (!loops_.empty()) loops_.back().ifDepth++;
+        openIf(scalarSrc(cond), tExit ? kTestNonZeroBit : 0);
         emitArm(b.label, tExit ? t : f, selMerge);
         if (tExit && fExit) {
           emitOp(OpElse, {});
           emitArm(b.label, f, selMerge);
-          emitOp(OpEndif, {});
-          if (!loops_.empty()) loops_.back().ifDepth--;
+          closeIf();
           return;
         }
-        emitOp(OpEndif, {});
-        if (!loops_.empty()) loops_.back().ifDepth--;
+        closeIf();
         uint32_t next = tExit ? f : t;
         emitEdge(b.label, next);
         blockIndex = blockOf(next);
@@ -2036,12 +2037,7 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
         loops_.pop_back();
         if (body_.empty() || body_.back().opcode != OpBreak) emitOp(OpBreak, {});
         emitOp(OpEndloop, {});
-        if (m == selMerge || unreachableBlock(m)) return;
-        if (isExit(m, selMerge)) {
-          emitArm(b.label, m, selMerge);
-          return;
-        }
-        blockIndex = blockOf(m);
+        if (!followMerge(b.label, m, selMerge, blockIndex)) return;
         continue;
       }
       default:
