@@ -91,7 +91,6 @@ struct ArrayStorage {
   bool constant = true;
   uint32_t constantId = 0;
   uint32_t length = 0;
-  uint32_t elemType = 0;
   uint32_t base = 0;      // first icb row, or the x# register number
   uint8_t comps = 1;
 };
@@ -112,12 +111,6 @@ struct LoopContext {
 bool targetsLoop(const LoopContext& loop, uint32_t target) {
   return target == loop.merge || target == loop.cont || target == loop.header;
 }
-
-struct InputReg {
-  uint32_t reg;
-  uint8_t mask;
-  uint8_t used = 0;
-};
 
 class Translator {
  public:
@@ -308,7 +301,6 @@ class Translator {
   // Signatures
   std::vector<SignatureElement> inputs_, outputs_;
   std::map<uint32_t, uint32_t> inputRegOfVar_, outputRegOfVar_;
-  std::map<uint32_t, uint8_t> inputUsed_;  // register -> components read
   std::map<uint32_t, uint8_t> outputWritten_;
   uint32_t bound_ = 0;
   uint64_t steps_ = 0;
@@ -319,14 +311,12 @@ class Translator {
 // Module collection
 
 uint32_t Translator::comps(uint32_t type) const {
-  if (type >= types_.size()) return 1;
   const Type& t = typeAt(type);
-  if (t.op == spv::OpTypeVector) return t.count;
-  return 1;
+  return t.op == spv::OpTypeVector ? t.count : 1;
 }
 
 Scalar Translator::scalarOf(uint32_t type, int depth) const {
-  if (type >= types_.size() || depth > 4) return Scalar::None;
+  if (depth > 4) return Scalar::None;
   const Type& t = typeAt(type);
   if (t.op == spv::OpTypeVector) return scalarOf(t.elem, depth + 1);
   return t.scalar;
@@ -334,7 +324,7 @@ Scalar Translator::scalarOf(uint32_t type, int depth) const {
 
 uint32_t Translator::typeSize(uint32_t type, int depth) const {
   // Types cannot nest deeply in a valid module; the limit stops cycles.
-  if (type >= types_.size() || depth > 16) return 0;
+  if (depth > 16) return 0;
   const Type& t = typeAt(type);
   switch (t.op) {
     case spv::OpTypeBool: case spv::OpTypeInt: case spv::OpTypeFloat: return 4;
@@ -482,7 +472,6 @@ bool Translator::collect() {
         break;
       }
       case spv::OpConstantNull: case spv::OpUndef: {
-        if (!inEntry && ins.opcode == spv::OpUndef) {}
         uint32_t type = ins.word(1);
         const Type& t = typeAt(type);
         if (t.op == spv::OpTypeVector || t.scalar != Scalar::None) {
@@ -576,11 +565,9 @@ Operand Translator::src(const Value& v, uint8_t n, OperandModifier mod) {
     uint32_t bits[4] = {0, 0, 0, 0};
     for (int i = 0; i < n; ++i) bits[i] = v.bits[std::min<int>(i, v.n - 1)];
     o = n == 1 ? immScalar(bits[0]) : immVector(bits);
-    if (mod != ModNone) {
-      // Fold the modifier into the constant (float sign bit or integer negate
-      // is the caller's choice; immediates take modifiers too).
-      o.modifier = mod;
-    }
+    // Applied to the bits by foldImmediateModifiers, once the instruction
+    // says whether they are integers or floats.
+    o.modifier = mod;
     return o;
   }
   if (v.kind != Value::Reg) {
@@ -714,7 +701,6 @@ void Translator::translateLoad(const Instruction& ins) {
       return;
     }
     case spv::StorageUniform: case spv::StoragePushConstant: {
-      if (!dec(var.id).semantic.empty() || vt.op != spv::OpTypeStruct) {}
       int32_t binding = dec(var.id).binding;
       if (cbSlot_ >= 0 && cbVar_ != var.id) {
         fail("only one constant buffer is supported");
@@ -729,7 +715,6 @@ void Translator::translateLoad(const Instruction& ins) {
       uint32_t offset = 0;
       Value dynamicIndex;
       bool dynamic = false;
-      uint32_t dynamicStride = 0;
       for (uint32_t idx : p.chain) {
         const Value& iv = operand(idx);
         const Type& ct = typeAt(t);
@@ -756,7 +741,6 @@ void Translator::translateLoad(const Instruction& ins) {
             }
             dynamic = true;
             dynamicIndex = iv;
-            dynamicStride = stride;
           }
           t = ct.elem;
         } else if (ct.op == spv::OpTypeVector) {
@@ -778,7 +762,6 @@ void Translator::translateLoad(const Instruction& ins) {
           return;
         }
       }
-      (void)dynamicStride;
       const Type& lt = typeAt(type);
       if (!(lt.op == spv::OpTypeVector || lt.scalar != Scalar::None)) {
         unsupported(ins, "loading a whole structure, array or matrix from a constant buffer");
@@ -1080,9 +1063,8 @@ void Translator::translateComposite(const Instruction& ins) {
         fail("composite insert index out of range");
         return;
       }
-      if (comp.kind == Value::Const && (comp.n == 1) && obj.kind == Value::Const) {
-        Value v = comp;
-        v = obj;
+      if (comp.kind == Value::Const && comp.n == 1 && obj.kind == Value::Const) {
+        Value v = obj;
         v.bits[index] = comp.bits[0];
         v.type = type;
         val(id) = v;
@@ -1205,9 +1187,7 @@ void Translator::translateSample(const Instruction& ins) {
   Value coord = operand(ins.word(4));
   uint32_t mask = ins.count > 5 ? ins.word(5) : 0;
   uint32_t r = newTemp();
-  uint8_t n = uint8_t(comps(ins.word(1)));
-  Value& out = define(ins, r);
-  (void)out;
+  define(ins, r);
   uint8_t id4[4] = {0, 1, 2, 3};
   Operand res = regSrc(OperandResource, si.slot, id4);
   Operand smp;
@@ -1225,7 +1205,7 @@ void Translator::translateSample(const Instruction& ins) {
       unsupported(ins, "implicit-level sampling outside a pixel program");
       return;
     }
-    if (mask & ~0u) {
+    if (mask) {
       unsupported(ins, "sampling with bias, gradients or offsets");
       return;
     }
@@ -1238,7 +1218,6 @@ void Translator::translateSample(const Instruction& ins) {
     Value lod = operand(ins.word(6));
     emitOp(OpSampleL, {dst(r, 4), c, res, smp, scalarSrc(lod)});
   }
-  val(ins.word(2)).n = n;
 }
 
 // ---------------------------------------------------------------------------
@@ -1420,14 +1399,12 @@ void Translator::translateExt(const Instruction& ins) {
       Value x = operand(a), y = operand(b);
       uint32_t t = newTemp(), r = newTemp();
       define(ins, r);
-      auto sw = [&](Value v, uint8_t p, uint8_t q, uint8_t s) {
+      auto sw = [&](const Value& v, uint8_t p, uint8_t q, uint8_t s) {
         Value w = v;
         if (v.kind == Value::Const) {
-          uint32_t bits[3] = {v.bits[p], v.bits[q], v.bits[s]};
-          w.bits[0] = bits[0]; w.bits[1] = bits[1]; w.bits[2] = bits[2];
+          w.bits[0] = v.bits[p]; w.bits[1] = v.bits[q]; w.bits[2] = v.bits[s];
         } else {
-          uint8_t z[3] = {v.swz[p], v.swz[q], v.swz[s]};
-          w.swz[0] = z[0]; w.swz[1] = z[1]; w.swz[2] = z[2];
+          w.swz[0] = v.swz[p]; w.swz[1] = v.swz[q]; w.swz[2] = v.swz[s];
         }
         return w;
       };
@@ -2258,7 +2235,6 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     if (t.op != spv::OpTypeArray) continue;
     ArrayStorage a;
     a.length = t.count;
-    a.elemType = t.elem;
     const Type& et = typeAt(t.elem);
     if (!(et.op == spv::OpTypeVector || et.scalar != Scalar::None)) {
       fail("arrays of " + std::string(et.op == spv::OpTypeArray ? "arrays" : "structures") +
@@ -2338,6 +2314,7 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
 
   // Input components read, from the final code (every swizzle slot names a
   // component the instruction reads).
+  std::map<uint32_t, uint8_t> inputUsed;  // register -> components read
   for (const dxbc::Instruction& ins : body_) {
     for (const Operand& o : ins.operands) {
       if (o.type != OperandInput) continue;
@@ -2345,12 +2322,12 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
                   : o.selection == SelSelect1 ? uint8_t(1u << o.swizzle[0])
                                               : uint8_t(1u << o.swizzle[0] | 1u << o.swizzle[1] |
                                                         1u << o.swizzle[2] | 1u << o.swizzle[3]);
-      inputUsed_[o.index[0].value] |= m;
+      inputUsed[o.index[0].value] |= m;
     }
   }
   for (auto& e : inputs_) {
-    auto it = inputUsed_.find(e.reg);
-    e.used = it == inputUsed_.end() ? 0 : it->second;
+    auto it = inputUsed.find(e.reg);
+    e.used = it == inputUsed.end() ? 0 : it->second;
   }
   for (auto& e : outputs_) {
     auto it = outputWritten_.find(e.reg);
@@ -2361,7 +2338,6 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   Program program;
   program.pixel = pixel_;
   buildDeclarations(program.code, temps);
-  // Pixel inputs are declared for every component read.
   uint32_t declCount = uint32_t(program.code.size());
   program.code.insert(program.code.end(), body_.begin(), body_.end());
   std::vector<uint32_t> tokens = encodeProgram(program);
