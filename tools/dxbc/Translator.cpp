@@ -50,6 +50,24 @@ struct Value {
   std::vector<uint32_t> chain;
 };
 
+// A constant buffer view names its element as a second index.
+void indexElement(Operand& o, const Value& v) {
+  if (v.file != OperandConstantBuffer) return;
+  o.indexCount = 2;
+  o.index[0].value = v.reg;
+  o.index[1].value = v.elem;
+}
+
+// Element `element` of the indexable temp x<base>.
+Operand indexableDst(uint32_t base, uint8_t mask, uint32_t element) {
+  Operand d = tempDst(base, mask);
+  d.type = OperandIndexableTemp;
+  d.indexCount = 2;
+  d.index[0].value = base;
+  d.index[1].value = element;
+  return d;
+}
+
 // Whether v is a view of the same register as other, read with the same
 // modifier (the swizzle may differ).
 bool sameRegisterAs(const Value& v, const Value& other) {
@@ -228,6 +246,7 @@ class Translator {
   void translateComposite(const Instruction& ins);
   void translateSample(const Instruction& ins);
   bool resolveArray(uint32_t pointerId, ArrayStorage*& array, Value& index, bool& dynamic);
+  bool componentOffset(const Value& pointer, uint8_t n, uint8_t& base);
 
   // ---- structured control flow
   void emitChain(uint32_t block, uint32_t selMerge);
@@ -577,11 +596,7 @@ Operand Translator::src(const Value& v, uint8_t n, OperandModifier mod) {
   uint8_t swz[4];
   for (int i = 0; i < 4; ++i) swz[i] = v.swz[std::min<int>(std::min<int>(i, n - 1), v.n - 1)];
   o = regSrc(v.file, v.reg, swz);
-  if (v.file == OperandConstantBuffer) {
-    o.indexCount = 2;
-    o.index[0].value = v.reg;
-    o.index[1].value = v.elem;
-  }
+  indexElement(o, v);
   o.modifier = combine(v.mod, mod);
   return o;
 }
@@ -600,11 +615,7 @@ Operand Translator::srcComp(const Value& v, uint8_t comp, uint8_t n) {
 Operand Translator::scalarSrc(const Value& v, uint8_t comp) {
   if (v.kind == Value::Const) return immScalar(v.bits[std::min<int>(comp, v.n - 1)]);
   Operand o = select1(v.file, v.reg, v.swz[std::min<int>(comp, v.n - 1)]);
-  if (v.file == OperandConstantBuffer) {
-    o.indexCount = 2;
-    o.index[0].value = v.reg;
-    o.index[1].value = v.elem;
-  }
+  indexElement(o, v);
   o.modifier = v.mod;
   return o;
 }
@@ -661,6 +672,18 @@ bool Translator::resolveArray(uint32_t pointerId, ArrayStorage*& array, Value& i
     fail("constant array index " + std::to_string(index.bits[0]) + " is out of range");
     return false;
   }
+  return true;
+}
+
+// The first component that a pointer into an input or output selects: no
+// index, or one constant index that keeps all n components in the register.
+bool Translator::componentOffset(const Value& pointer, uint8_t n, uint8_t& base) {
+  base = 0;
+  if (pointer.chain.empty()) return true;
+  if (pointer.chain.size() != 1) return false;
+  Value index = operand(pointer.chain[0]);
+  if (index.kind != Value::Const || index.bits[0] + n > 4) return false;
+  base = uint8_t(index.bits[0]);
   return true;
 }
 
@@ -807,11 +830,8 @@ void Translator::translateLoad(const Instruction& ins) {
       v.n = n;
       v.file = OperandInput;
       v.reg = reg;
-      uint8_t base = 0;
-      if (p.chain.size() == 1 && operand(p.chain[0]).kind == Value::Const &&
-          operand(p.chain[0]).bits[0] + n <= 4) {
-        base = uint8_t(operand(p.chain[0]).bits[0]);
-      } else if (!p.chain.empty()) {
+      uint8_t base;
+      if (!componentOffset(p, n, base)) {
         unsupported(ins, "indexed input load");
         return;
       }
@@ -893,11 +913,8 @@ void Translator::translateStore(const Instruction& ins) {
       unsupported(ins, "store to an output that is not in the entry point's interface");
       return;
     }
-    uint8_t base = 0;
-    if (p.chain.size() == 1 && operand(p.chain[0]).kind == Value::Const &&
-        operand(p.chain[0]).bits[0] + v.n <= 4) {
-      base = uint8_t(operand(p.chain[0]).bits[0]);
-    } else if (!p.chain.empty()) {
+    uint8_t base;
+    if (!componentOffset(p, v.n, base)) {
       unsupported(ins, "indexed output store");
       return;
     }
@@ -938,12 +955,7 @@ void Translator::translateStore(const Instruction& ins) {
       }
       for (uint32_t e = 0; e < whole.parts.size(); ++e) {
         Value ev = operand(whole.parts[e]);
-        Operand d = tempDst(a.base, uint8_t((1u << a.comps) - 1));
-        d.type = OperandIndexableTemp;
-        d.indexCount = 2;
-        d.index[0].value = a.base;
-        d.index[1].value = e;
-        emitOp(OpMov, {d, src(ev, a.comps)});
+        emitOp(OpMov, {indexableDst(a.base, uint8_t((1u << a.comps) - 1), e), src(ev, a.comps)});
       }
       return;
     }
@@ -954,15 +966,10 @@ void Translator::translateStore(const Instruction& ins) {
       if (!failed()) unsupported(ins, "array store");
       return;
     }
-    Operand d = tempDst(a.base, uint8_t((1u << v.n) - 1));
-    d.type = OperandIndexableTemp;
-    d.indexCount = 2;
-    d.index[0].value = a.base;
+    Operand d = indexableDst(a.base, uint8_t((1u << v.n) - 1), dynamic ? 0 : index.bits[0]);
     if (dynamic) {
       d.index[1].relative = true;
       d.index[1].relReg = toTemp(index, 1);
-    } else {
-      d.index[1].value = index.bits[0];
     }
     emitOp(OpMov, {d, src(v, v.n)});
     return;
