@@ -83,16 +83,18 @@ void tremoloTick(Channel& channel) {
     channel.tremoloVolume = -1.0f * waveformValue(channel.tremoloWaveform, step) * float(depth) / 15.0f;
 }
 
-void globalVolumeSlide(ModulePlayer* player, uint8_t param) {
+// Moves a value kept within 0..1 up by the parameter's high nibble or down by
+// its low one, in steps of 1/`steps`; with both nibbles set nothing moves.
+void nibbleSlide(float& value, uint8_t param, float steps) {
     uint32_t up = param >> 4;
     uint32_t down = param & 0x0F;
     if (up && down) return;
     if (up) {
-        player->globalVolume += float(up) / 64.0f;
-        if (player->globalVolume > 1.0f) player->globalVolume = 1.0f;
+        value += float(up) / steps;
+        if (value > 1.0f) value = 1.0f;
     } else {
-        player->globalVolume -= float(down) / 64.0f;
-        if (player->globalVolume < 0.0f) player->globalVolume = 0.0f;
+        value -= float(down) / steps;
+        if (value < 0.0f) value = 0.0f;
     }
 }
 
@@ -201,31 +203,10 @@ void extendedTick(ModulePlayer* player, Channel& channel, const Cell& cell) {
 
 }  // namespace
 
-void volumeSlide(Channel& channel, uint8_t param) {
-    uint32_t up = param >> 4;
-    uint32_t down = param & 0x0F;
-    if (up && down) return;
-    if (up) {
-        channel.volume += float(up) / 64.0f;
-        if (channel.volume > 1.0f) channel.volume = 1.0f;
-    } else {
-        channel.volume -= float(down) / 64.0f;
-        if (channel.volume < 0.0f) channel.volume = 0.0f;
-    }
-}
+void volumeSlide(Channel& channel, uint8_t param) { nibbleSlide(channel.volume, param, 64.0f); }
 
-void panningSlide(Channel& channel, uint8_t param) {
-    uint32_t right = param >> 4;
-    uint32_t left = param & 0x0F;
-    if (right && left) return;
-    if (right) {
-        channel.panning += float(right) / 255.0f;
-        if (channel.panning > 1.0f) channel.panning = 1.0f;
-    } else {
-        channel.panning -= float(left) / 255.0f;
-        if (channel.panning < 0.0f) channel.panning = 0.0f;
-    }
-}
+// High nibble to the right, low nibble to the left.
+void panningSlide(Channel& channel, uint8_t param) { nibbleSlide(channel.panning, param, 255.0f); }
 
 void pitchSlide(ModulePlayer* player, Channel& channel, int32_t amount) {
     channel.period += float(amount * slideScale(player));
@@ -395,7 +376,7 @@ void effectTick(ModulePlayer* player, Channel& channel, const Cell& cell) {
         break;
     case Extended: extendedTick(player, channel, cell); break;
     case GlobalVolumeSlide:
-        if (laterTick) globalVolumeSlide(player, channel.globalVolumeSlideMemory);
+        if (laterTick) nibbleSlide(player->globalVolume, channel.globalVolumeSlideMemory, 64.0f);
         break;
     case KeyOffAt:
         if (player->tick == cell.param) keyOff(channel);
