@@ -53,12 +53,22 @@ bool isSteady(const Channel& channel) {
 template <typename T>
 constexpr float kSampleScale = sizeof(T) == 1 ? 1.0f / 128.0f : 1.0f / 32768.0f;
 
-// Steady voice without a loop; ends the voice at the sample's end.
+// The tight loops below assume a forward-moving read of a non-empty sample
+// (no loop or a forward loop).
+bool fitsSteadyLoop(const Channel& channel) {
+    const Sample& sample = *channel.sample;
+    return sample.length > 0 && channel.step >= 0.0f && sample.loopType != PingPongLoop;
+}
+
+// A steady voice on its own. Without a loop the voice ends at the sample's
+// end; a forward loop wraps at its end.
 template <typename T>
-void mixSteadyNoLoop(Channel& channel, const Sample& sample, float* out, uint64_t frames) {
+void mixSteady(Channel& channel, const Sample& sample, float* out, uint64_t frames) {
     const T* data = static_cast<const T*>(sample.data);
     const uint32_t length = sample.length;
-    const float end = float(length);
+    const bool looping = sample.loopType == ForwardLoop;
+    const float end = looping ? float(sample.loopEnd) : float(length);
+    const float loopLength = float(sample.loopLength), loopStart = float(sample.loopStart);
     const float step = channel.step, left = channel.gain[0], right = channel.gain[1];
     float position = channel.position;
     for (uint64_t f = 0; f < frames; ++f) {
@@ -67,27 +77,12 @@ void mixSteadyNoLoop(Channel& channel, const Sample& sample, float* out, uint64_
         out[2 * f + 1] += value * right;
         position += step;
         if (position >= end) {
-            position = -1.0f;
-            break;
+            if (!looping) {
+                position = -1.0f;
+                break;
+            }
+            position = wrapForwardLoop(position, end, loopLength, loopStart);
         }
-    }
-    channel.position = position;
-}
-
-template <typename T>
-void mixSteadyForwardLoop(Channel& channel, const Sample& sample, float* out, uint64_t frames) {
-    const T* data = static_cast<const T*>(sample.data);
-    const uint32_t length = sample.length;
-    const float loopEnd = float(sample.loopEnd), loopLength = float(sample.loopLength);
-    const float loopStart = float(sample.loopStart);
-    const float step = channel.step, left = channel.gain[0], right = channel.gain[1];
-    float position = channel.position;
-    for (uint64_t f = 0; f < frames; ++f) {
-        float value = float(data[sampleIndex(position, length)]) * kSampleScale<T>;
-        out[2 * f] += value * left;
-        out[2 * f + 1] += value * right;
-        position += step;
-        if (position >= loopEnd) position = wrapForwardLoop(position, loopEnd, loopLength, loopStart);
     }
     channel.position = position;
 }
@@ -129,10 +124,7 @@ struct TableVoice {
 constexpr uint64_t kGainTableMinFrames = 96;
 constexpr uint32_t kGroupSize = 4;
 
-bool fitsTableLoop(const Channel& channel) {
-    const Sample& sample = *channel.sample;
-    return sample.bits == 8 && sample.length > 0 && channel.step >= 0.0f && sample.loopType != PingPongLoop;
-}
+bool fitsTableLoop(const Channel& channel) { return channel.sample->bits == 8 && fitsSteadyLoop(channel); }
 
 // Mixes up to kGroupSize steady voices together, frame by frame and in
 // channel order, so each frame's sum is loaded and stored once for the whole
@@ -215,12 +207,6 @@ void runVoiceGroup(TableVoice* voices, uint32_t count, float* out, uint64_t fram
     for (uint32_t k = 0; k < count; ++k) voices[k].channel->position = voices[k].position;
 }
 
-template <typename T>
-void mixSteady(Channel& channel, const Sample& sample, float* out, uint64_t frames) {
-    if (sample.loopType == NoLoop) mixSteadyNoLoop<T>(channel, sample, out, frames);
-    else mixSteadyForwardLoop<T>(channel, sample, out, frames);
-}
-
 // Adds one channel's contribution to `frames` frames of the tick.
 void mixChannel(Channel& channel, float* out, uint64_t frames, float rampStep) {
     uint64_t f = 0;
@@ -230,13 +216,11 @@ void mixChannel(Channel& channel, float* out, uint64_t frames, float rampStep) {
     }
     if (f == frames || !isVoiceActive(channel)) return;
 
-    const Sample& sample = *channel.sample;
-    // The tight loops assume a forward-moving read of a non-empty sample.
-    bool fast = sample.length > 0 && channel.step >= 0.0f && sample.loopType != PingPongLoop;
-    if (!fast) {
+    if (!fitsSteadyLoop(channel)) {
         for (; f < frames && isVoiceActive(channel); ++f) mixFrame(channel, out + 2 * f, rampStep);
         return;
     }
+    const Sample& sample = *channel.sample;
     if (sample.bits == 16) mixSteady<int16_t>(channel, sample, out + 2 * f, frames - f);
     else mixSteady<int8_t>(channel, sample, out + 2 * f, frames - f);
 }
