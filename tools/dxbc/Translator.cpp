@@ -278,6 +278,11 @@ class Translator {
   }
   bool unreachableBlock(uint32_t label);
 
+  // ---- interface and storage
+  void buildSignatures();
+  void placeArrays();
+  void recordInterfaceUse();
+
   // ---- output
   void buildDeclarations(std::vector<dxbc::Instruction>& decls, uint32_t temps);
 
@@ -2133,25 +2138,22 @@ void Translator::buildDeclarations(std::vector<dxbc::Instruction>& decls, uint32
 }
 
 // ---------------------------------------------------------------------------
+// Signatures, arrays and the whole translation
 
-bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& container,
-                     std::string& error) {
-  std::string parseError;
-  if (!spv::parseModule(words, count, ins_, parseError)) {
-    error = source_ + ": " + parseError;
-    return false;
-  }
-  bound_ = words[3];
-  if (bound_ > (1u << 22)) {
-    error = source_ + ": SPIR-V id bound " + std::to_string(bound_) + " is implausibly large";
-    return false;
-  }
-  if (!collect()) {
-    error = error_;
-    return false;
-  }
+// A system value, always at register 0.
+void setSystemValue(SignatureElement& e, const char* name, SystemValue value) {
+  e.name = name;
+  e.systemValue = value;
+  e.reg = 0;
+}
 
-  // Interface registers: position first, then the user varyings by location.
+// A user varying is named by its semantic, or TEXCOORD<location> without one.
+std::string varyingName(const Decorations& d) {
+  return d.semantic.empty() ? "TEXCOORD" + std::to_string(d.location) : d.semantic;
+}
+
+// Interface registers: position first, then the user varyings by location.
+void Translator::buildSignatures() {
   for (uint32_t id : interface_) {
     auto it = variables_.find(id);
     if (it == variables_.end()) continue;
@@ -2163,17 +2165,12 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     Scalar sc = scalarOf(t);
     e.componentType = sc == Scalar::Float ? 3 : sc == Scalar::Int ? 2 : 1;
     e.mask = uint8_t((1u << n) - 1);
-    std::string semantic = d.semantic;
     if (var.storage == spv::StorageInput) {
       if (d.builtin == spv::BuiltInVertexIndex || d.builtin == spv::BuiltInVertexId) {
-        e.name = "SV_VertexID";
-        e.systemValue = SvVertexId;
-        e.reg = 0;
+        setSystemValue(e, "SV_VertexID", SvVertexId);
         e.componentType = 1;
       } else if (d.builtin == spv::BuiltInFragCoord) {
-        e.name = "SV_Position";
-        e.systemValue = SvPosition;
-        e.reg = 0;
+        setSystemValue(e, "SV_Position", SvPosition);
       } else if (d.builtin >= 0) {
         fail("unsupported input built-in " + std::to_string(d.builtin));
         break;
@@ -2185,15 +2182,13 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
         e.reg = uint32_t(d.location) + (pixel_ ? 1 : 0);
         e.interpolation = d.flat || sc != Scalar::Float ? InterpConstant
                           : d.noperspective ? InterpLinearNoPerspective : InterpLinear;
-        e.name = semantic.empty() ? "TEXCOORD" + std::to_string(d.location) : semantic;
+        e.name = varyingName(d);
       }
       inputRegOfVar_[id] = e.reg;
       inputs_.push_back(e);
     } else if (var.storage == spv::StorageOutput) {
       if (d.builtin == spv::BuiltInPosition) {
-        e.name = "SV_Position";
-        e.systemValue = SvPosition;
-        e.reg = 0;
+        setSystemValue(e, "SV_Position", SvPosition);
       } else if (d.builtin >= 0) {
         fail("unsupported output built-in " + std::to_string(d.builtin));
         break;
@@ -2207,7 +2202,7 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
           e.name = "SV_Target" + std::to_string(d.location);
           e.systemValue = SvTarget;
         } else {
-          e.name = semantic.empty() ? "TEXCOORD" + std::to_string(d.location) : semantic;
+          e.name = varyingName(d);
         }
       }
       outputRegOfVar_[id] = e.reg;
@@ -2221,9 +2216,7 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     for (auto& e : inputs_) hasPosition |= e.systemValue == SvPosition;
     if (!hasPosition) {
       SignatureElement e;
-      e.name = "SV_Position";
-      e.systemValue = SvPosition;
-      e.reg = 0;
+      setSystemValue(e, "SV_Position", SvPosition);
       e.mask = 0xf;
       e.componentType = 3;
       inputs_.push_back(e);
@@ -2232,9 +2225,11 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   auto byReg = [](const SignatureElement& a, const SignatureElement& b) { return a.reg < b.reg; };
   std::sort(inputs_.begin(), inputs_.end(), byReg);
   std::sort(outputs_.begin(), outputs_.end(), byReg);
+}
 
-  // Arrays in function / private variables: read-only constant data becomes
-  // the immediate constant buffer, anything written at run time an x# array.
+// Arrays in function / private variables: read-only constant data becomes
+// the immediate constant buffer, anything written at run time an x# array.
+void Translator::placeArrays() {
   for (auto& it : variables_) {
     const Variable& var = it.second;
     if (var.storage != spv::StorageFunction && var.storage != spv::StoragePrivate) continue;
@@ -2298,27 +2293,10 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     if (!a.constant) a.base = indexableCount_++;
   }
   if (icb_.size() / 4 > 4096) fail("constant arrays exceed the 4096 rows of the immediate constant buffer");
+}
 
-  // Phi registers.
-  for (const Block& b : blocks_) {
-    for (uint32_t i : b.phis) {
-      const Instruction& phi = ins_[i];
-      val(phi.word(2)) = tempValue(newTemp(), uint8_t(comps(phi.word(1))), phi.word(1));
-    }
-  }
-  if (!failed()) emitChain(0, ~0u);
-  if (failed()) {
-    error = error_;
-    return false;
-  }
-  if (body_.empty() || body_.back().opcode != OpRet) emitOp(OpRet, {});
-
-  foldImmediateModifiers(body_);
-  foldSaturate(body_, vregs_);
-  forwardOutputs(body_, vregs_);
-  coalesceLanes(body_, vregs_);
-  uint32_t temps = allocateTemps(body_, vregs_);
-
+// Which signature components the final code reads and writes.
+void Translator::recordInterfaceUse() {
   // Input components read, from the final code (every swizzle slot names a
   // component the instruction reads).
   std::map<uint32_t, uint8_t> inputUsed;  // register -> components read
@@ -2341,6 +2319,47 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     // Outputs record the components never written (inside the mask or not).
     e.used = uint8_t(~(it == outputWritten_.end() ? 0 : it->second) & 0xf);
   }
+}
+
+bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& container,
+                     std::string& error) {
+  std::string parseError;
+  if (!spv::parseModule(words, count, ins_, parseError)) {
+    error = source_ + ": " + parseError;
+    return false;
+  }
+  bound_ = words[3];
+  if (bound_ > (1u << 22)) {
+    error = source_ + ": SPIR-V id bound " + std::to_string(bound_) + " is implausibly large";
+    return false;
+  }
+  if (!collect()) {
+    error = error_;
+    return false;
+  }
+  buildSignatures();
+  placeArrays();
+
+  // Phi registers.
+  for (const Block& b : blocks_) {
+    for (uint32_t i : b.phis) {
+      const Instruction& phi = ins_[i];
+      val(phi.word(2)) = tempValue(newTemp(), uint8_t(comps(phi.word(1))), phi.word(1));
+    }
+  }
+  if (!failed()) emitChain(0, ~0u);
+  if (failed()) {
+    error = error_;
+    return false;
+  }
+  if (body_.empty() || body_.back().opcode != OpRet) emitOp(OpRet, {});
+
+  foldImmediateModifiers(body_);
+  foldSaturate(body_, vregs_);
+  forwardOutputs(body_, vregs_);
+  coalesceLanes(body_, vregs_);
+  uint32_t temps = allocateTemps(body_, vregs_);
+  recordInterfaceUse();
 
   Program program;
   program.pixel = pixel_;
