@@ -73,10 +73,7 @@ void assembleShow(Show& show) {
     runtime.setParameters(parameters);
     growFree(parameters);
 
-    show.tracks.beatsPerMinute = kShowBeatsPerMinute;
-    show.tracks.ticksPerBeat = kShowTicksPerBeat;
-    trackSetResize(show.tracks, kShowParameterCount);
-    appendTimelineKeys(show.tracks);
+    buildShowTracks(show.tracks);
 
     const int32_t screenW = static_cast<int32_t>(static_cast<float>(screenWidth));
     const int32_t screenH = static_cast<int32_t>(static_cast<float>(screenHeight));
