@@ -7,12 +7,6 @@ namespace Orrery::Gfx {
 
 namespace {
 
-template <typename T>
-void releaseAndClear(T*& object) {
-    if (object) object->Release();
-    object = nullptr;
-}
-
 void createViews(ID3D11Buffer* buffer, UINT elements, ID3D11ShaderResourceView** srv,
                  ID3D11UnorderedAccessView** uav) {
     if (!buffer) return;

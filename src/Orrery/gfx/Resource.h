@@ -40,6 +40,13 @@ protected:
     bool selectsCopyB(bool previous) const { return doubleBuffered && previous != swapped; }
 };
 
+// Releases a Direct3D object, if there is one, and clears the pointer.
+template <typename T>
+void releaseAndClear(T*& object) {
+    if (object) object->Release();
+    object = nullptr;
+}
+
 class TextureRuntime : public Resource {
 public:
     TextureDesc desc;

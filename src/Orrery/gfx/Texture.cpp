@@ -9,12 +9,6 @@ void Resource::update() {}
 
 namespace {
 
-template <typename T>
-void releaseAndClear(T*& object) {
-    if (object) object->Release();
-    object = nullptr;
-}
-
 int32_t atLeastOne(int32_t v) { return v > 1 ? v : 1; }
 
 ID3D11Resource* createTexture(const TextureDesc& desc, UINT mipCount, DXGI_FORMAT format) {
