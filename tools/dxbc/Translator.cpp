@@ -2333,6 +2333,9 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
     error = source_ + ": SPIR-V id bound " + std::to_string(bound_) + " is implausibly large";
     return false;
   }
+  // References to values are held while further values are defined; with
+  // room for every id up front, growing the table never moves them.
+  values_.reserve(bound_);
   if (!collect()) {
     error = error_;
     return false;
