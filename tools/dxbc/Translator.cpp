@@ -242,6 +242,10 @@ class Translator {
   void translateInstruction(const Instruction& ins);
   void translateExt(const Instruction& ins);
   void translateLoad(const Instruction& ins);
+  void loadResource(const Instruction& ins, const Variable& var);
+  void loadConstantBuffer(const Instruction& ins, const Variable& var, const Value& p);
+  void loadInput(const Instruction& ins, const Variable& var, const Value& p);
+  void loadLocal(const Instruction& ins, const Variable& var, const Value& p);
   void translateStore(const Instruction& ins);
   void translateComposite(const Instruction& ins);
   void translateSample(const Instruction& ins);
@@ -693,7 +697,6 @@ bool Translator::componentOffset(const Value& pointer, uint8_t n, uint8_t& base)
 }
 
 void Translator::translateLoad(const Instruction& ins) {
-  uint32_t type = ins.word(1), id = ins.word(2);
   const Value& p = val(ins.word(3));
   if (p.kind != Value::Pointer) {
     unsupported(ins, "load through something that is not a variable");
@@ -705,203 +708,225 @@ void Translator::translateLoad(const Instruction& ins) {
     return;
   }
   const Variable& var = vit->second;
-  const Type& vt = typeAt(var.type);
-  uint8_t n = uint8_t(comps(type));
   switch (var.storage) {
-    case spv::StorageUniformConstant: {
-      int32_t binding = dec(var.id).binding;
-      if (binding < 0) binding = 0;
-      Value v;
-      v.type = type;
-      v.slot = uint32_t(binding);
-      std::string name = names_.count(var.id) ? names_[var.id] : "";
-      if (vt.op == spv::OpTypeImage) {
-        v.kind = Value::Image;
-        textures_[v.slot] = name.empty() ? "t" + std::to_string(v.slot) : name;
-      } else if (vt.op == spv::OpTypeSampler) {
-        v.kind = Value::Sampler;
-        samplers_[v.slot] = name.empty() ? "s" + std::to_string(v.slot) : name;
-      } else {
-        unsupported(ins, "only textures and samplers may be uniform constants");
-        return;
-      }
-      val(id) = v;
+    case spv::StorageUniformConstant: loadResource(ins, var); return;
+    case spv::StorageUniform: case spv::StoragePushConstant:
+      loadConstantBuffer(ins, var, p);
       return;
-    }
-    case spv::StorageUniform: case spv::StoragePushConstant: {
-      int32_t binding = dec(var.id).binding;
-      if (cbSlot_ >= 0 && cbVar_ != var.id) {
-        fail("only one constant buffer is supported");
-        return;
-      }
-      cbSlot_ = binding < 0 ? 0 : binding;
-      cbVar_ = var.id;
-      cbRows_ = (typeSize(var.type) + 15) / 16;
-      if (names_.count(vt.op == spv::OpTypeStruct ? var.type : 0)) cbName_ = names_[var.type];
-      // Walk the access chain to a byte offset.
-      uint32_t t = var.type;
-      uint32_t offset = 0;
-      Value dynamicIndex;
-      bool dynamic = false;
-      for (uint32_t idx : p.chain) {
-        const Value& iv = operand(idx);
-        const Type& ct = typeAt(t);
-        if (ct.op == spv::OpTypeStruct) {
-          uint32_t m = iv.bits[0];
-          if (iv.kind != Value::Const || m >= ct.members.size()) {
-            fail("bad constant buffer member index");
-            return;
-          }
-          if (typeAt(ct.members[m]).op == spv::OpTypeMatrix && memberRowMajor_.count({t, m})) {
-            unsupported(ins, "reading a column-major (HLSL) matrix from a constant buffer");
-            return;
-          }
-          offset += memberOffsets_[{t, m}];
-          t = ct.members[m];
-        } else if (ct.op == spv::OpTypeArray) {
-          uint32_t stride = arrayStride_.count(t) ? arrayStride_[t] : 16;
-          if (iv.kind == Value::Const) {
-            offset += iv.bits[0] * stride;
-          } else {
-            if (dynamic || stride != 16) {
-              unsupported(ins, "dynamic constant buffer index needs a 16-byte array stride");
-              return;
-            }
-            dynamic = true;
-            dynamicIndex = iv;
-          }
-          t = ct.elem;
-        } else if (ct.op == spv::OpTypeVector) {
-          if (iv.kind != Value::Const) {
-            unsupported(ins, "dynamic vector component index");
-            return;
-          }
-          offset += 4 * iv.bits[0];
-          t = ct.elem;
-        } else if (ct.op == spv::OpTypeMatrix) {
-          if (iv.kind != Value::Const) {
-            unsupported(ins, "dynamic matrix column index");
-            return;
-          }
-          offset += 16 * iv.bits[0];
-          t = ct.elem;
-        } else {
-          unsupported(ins, "bad constant buffer access chain");
-          return;
-        }
-      }
-      const Type& lt = typeAt(type);
-      if (!(lt.op == spv::OpTypeVector || lt.scalar != Scalar::None)) {
-        unsupported(ins, "loading a whole structure, array or matrix from a constant buffer");
-        return;
-      }
-      uint32_t first = (offset % 16) / 4;
-      if (first + n > 4) {
-        fail("constant buffer value at byte " + std::to_string(offset) + " straddles a 16-byte row");
-        return;
-      }
-      Value v;
-      v.kind = Value::Reg;
-      v.type = type;
-      v.n = n;
-      v.file = OperandConstantBuffer;
-      v.reg = uint32_t(cbSlot_);
-      v.elem = offset / 16;
-      for (int i = 0; i < 4; ++i) v.swz[i] = uint8_t(std::min<uint32_t>(first + i, 3));
-      if (dynamic) {
-        cbDynamic_ = true;
-        uint32_t r = newTemp();
-        Operand o = src(v, n);
-        o.index[1].relative = true;
-        o.index[1].relReg = toTemp(dynamicIndex, 1);
-        o.index[1].relComp = 0;
-        emitOp(OpMov, {dst(r, n), o});
-        val(id) = tempValue(r, n, type);
-      } else {
-        val(id) = v;
-      }
-      return;
-    }
-    case spv::StorageInput: {
-      auto it = inputRegOfVar_.find(var.id);
-      if (it == inputRegOfVar_.end()) {
-        unsupported(ins, "load from an input that is not in the entry point's interface");
-        return;
-      }
-      uint32_t reg = it->second;
-      Value v;
-      v.kind = Value::Reg;
-      v.type = type;
-      v.n = n;
-      v.file = OperandInput;
-      v.reg = reg;
-      uint8_t base;
-      if (!componentOffset(p, n, base)) {
-        unsupported(ins, "indexed input load");
-        return;
-      }
-      for (int i = 0; i < 4; ++i) v.swz[i] = uint8_t(std::min(base + i, 3));
-      val(id) = v;  // components are marked as read where operands use them
-      return;
-    }
-    case spv::StorageFunction: case spv::StoragePrivate: {
-      auto ait = arrays_.find(var.id);
-      if (ait == arrays_.end()) {
-        unsupported(ins, "load from a local variable that spirv-opt did not turn into a value");
-        return;
-      }
-      ArrayStorage& a = ait->second;
-      if (p.chain.empty()) {
-        if (!a.constant) {
-          unsupported(ins, "loading a whole local array");
-          return;
-        }
-        val(id) = val(a.constantId);
-        return;
-      }
-      ArrayStorage* array;
-      Value index;
-      bool dynamic;
-      if (!resolveArray(ins.word(3), array, index, dynamic)) {
-        if (!failed()) unsupported(ins, "array access");
-        return;
-      }
-      if (array->constant && !dynamic) {
-        // A constant element: use the value itself.
-        const Value& whole = val(array->constantId);
-        val(id) = val(whole.parts[index.bits[0]]);
-        return;
-      }
-      uint32_t r = newTemp();
-      Operand o;
-      uint8_t swz[4] = {0, 1, 2, 3};
-      if (array->constant) {
-        o = regSrc(OperandImmediateConstantBuffer, 0, swz);
-        o.indexCount = 1;
-        o.index[0].value = array->base;
-        o.index[0].relative = true;
-        o.index[0].relReg = toTemp(index, 1);
-        o.index[0].relComp = 0;
-      } else {
-        o = regSrc(OperandIndexableTemp, array->base, swz);
-        o.indexCount = 2;
-        o.index[0].value = array->base;
-        if (dynamic) {
-          o.index[1].relative = true;
-          o.index[1].relReg = toTemp(index, 1);
-          o.index[1].value = 0;
-        } else {
-          o.index[1].value = index.bits[0];
-        }
-      }
-      for (int i = 0; i < 4; ++i) o.swizzle[i] = uint8_t(std::min(i, n - 1));
-      emitOp(OpMov, {dst(r, n), o});
-      val(id) = tempValue(r, n, type);
-      return;
-    }
+    case spv::StorageInput: loadInput(ins, var, p); return;
+    case spv::StorageFunction: case spv::StoragePrivate: loadLocal(ins, var, p); return;
     default:
       unsupported(ins, "load from storage class " + std::to_string(var.storage));
   }
+}
+
+// A texture or a sampler.
+void Translator::loadResource(const Instruction& ins, const Variable& var) {
+  uint32_t type = ins.word(1);
+  uint32_t id = ins.word(2);
+  const Type& vt = typeAt(var.type);
+  int32_t binding = dec(var.id).binding;
+  if (binding < 0) binding = 0;
+  Value v;
+  v.type = type;
+  v.slot = uint32_t(binding);
+  std::string name = names_.count(var.id) ? names_[var.id] : "";
+  if (vt.op == spv::OpTypeImage) {
+    v.kind = Value::Image;
+    textures_[v.slot] = name.empty() ? "t" + std::to_string(v.slot) : name;
+  } else if (vt.op == spv::OpTypeSampler) {
+    v.kind = Value::Sampler;
+    samplers_[v.slot] = name.empty() ? "s" + std::to_string(v.slot) : name;
+  } else {
+    unsupported(ins, "only textures and samplers may be uniform constants");
+    return;
+  }
+  val(id) = v;
+}
+
+// A scalar or vector from the constant buffer: a view of its register, or a
+// mov through a dynamic index.
+void Translator::loadConstantBuffer(const Instruction& ins, const Variable& var, const Value& p) {
+  uint32_t type = ins.word(1);
+  uint32_t id = ins.word(2);
+  uint8_t n = uint8_t(comps(type));
+  const Type& vt = typeAt(var.type);
+  int32_t binding = dec(var.id).binding;
+  if (cbSlot_ >= 0 && cbVar_ != var.id) {
+    fail("only one constant buffer is supported");
+    return;
+  }
+  cbSlot_ = binding < 0 ? 0 : binding;
+  cbVar_ = var.id;
+  cbRows_ = (typeSize(var.type) + 15) / 16;
+  if (names_.count(vt.op == spv::OpTypeStruct ? var.type : 0)) cbName_ = names_[var.type];
+  // Walk the access chain to a byte offset.
+  uint32_t t = var.type;
+  uint32_t offset = 0;
+  Value dynamicIndex;
+  bool dynamic = false;
+  for (uint32_t idx : p.chain) {
+    const Value& iv = operand(idx);
+    const Type& ct = typeAt(t);
+    if (ct.op == spv::OpTypeStruct) {
+      uint32_t m = iv.bits[0];
+      if (iv.kind != Value::Const || m >= ct.members.size()) {
+        fail("bad constant buffer member index");
+        return;
+      }
+      if (typeAt(ct.members[m]).op == spv::OpTypeMatrix && memberRowMajor_.count({t, m})) {
+        unsupported(ins, "reading a column-major (HLSL) matrix from a constant buffer");
+        return;
+      }
+      offset += memberOffsets_[{t, m}];
+      t = ct.members[m];
+    } else if (ct.op == spv::OpTypeArray) {
+      uint32_t stride = arrayStride_.count(t) ? arrayStride_[t] : 16;
+      if (iv.kind == Value::Const) {
+        offset += iv.bits[0] * stride;
+      } else {
+        if (dynamic || stride != 16) {
+          unsupported(ins, "dynamic constant buffer index needs a 16-byte array stride");
+          return;
+        }
+        dynamic = true;
+        dynamicIndex = iv;
+      }
+      t = ct.elem;
+    } else if (ct.op == spv::OpTypeVector) {
+      if (iv.kind != Value::Const) {
+        unsupported(ins, "dynamic vector component index");
+        return;
+      }
+      offset += 4 * iv.bits[0];
+      t = ct.elem;
+    } else if (ct.op == spv::OpTypeMatrix) {
+      if (iv.kind != Value::Const) {
+        unsupported(ins, "dynamic matrix column index");
+        return;
+      }
+      offset += 16 * iv.bits[0];
+      t = ct.elem;
+    } else {
+      unsupported(ins, "bad constant buffer access chain");
+      return;
+    }
+  }
+  const Type& lt = typeAt(type);
+  if (!(lt.op == spv::OpTypeVector || lt.scalar != Scalar::None)) {
+    unsupported(ins, "loading a whole structure, array or matrix from a constant buffer");
+    return;
+  }
+  uint32_t first = (offset % 16) / 4;
+  if (first + n > 4) {
+    fail("constant buffer value at byte " + std::to_string(offset) + " straddles a 16-byte row");
+    return;
+  }
+  Value v;
+  v.kind = Value::Reg;
+  v.type = type;
+  v.n = n;
+  v.file = OperandConstantBuffer;
+  v.reg = uint32_t(cbSlot_);
+  v.elem = offset / 16;
+  for (int i = 0; i < 4; ++i) v.swz[i] = uint8_t(std::min<uint32_t>(first + i, 3));
+  if (dynamic) {
+    cbDynamic_ = true;
+    uint32_t r = newTemp();
+    Operand o = src(v, n);
+    o.index[1].relative = true;
+    o.index[1].relReg = toTemp(dynamicIndex, 1);
+    o.index[1].relComp = 0;
+    emitOp(OpMov, {dst(r, n), o});
+    val(id) = tempValue(r, n, type);
+  } else {
+    val(id) = v;
+  }
+}
+
+// A view of an input register.
+void Translator::loadInput(const Instruction& ins, const Variable& var, const Value& p) {
+  uint32_t type = ins.word(1);
+  uint32_t id = ins.word(2);
+  uint8_t n = uint8_t(comps(type));
+  auto it = inputRegOfVar_.find(var.id);
+  if (it == inputRegOfVar_.end()) {
+    unsupported(ins, "load from an input that is not in the entry point's interface");
+    return;
+  }
+  uint32_t reg = it->second;
+  Value v;
+  v.kind = Value::Reg;
+  v.type = type;
+  v.n = n;
+  v.file = OperandInput;
+  v.reg = reg;
+  uint8_t base;
+  if (!componentOffset(p, n, base)) {
+    unsupported(ins, "indexed input load");
+    return;
+  }
+  for (int i = 0; i < 4; ++i) v.swz[i] = uint8_t(std::min(base + i, 3));
+  val(id) = v;  // components are marked as read where operands use them
+}
+
+// An element of a local array (or the whole array when it is constant data).
+void Translator::loadLocal(const Instruction& ins, const Variable& var, const Value& p) {
+  uint32_t type = ins.word(1);
+  uint32_t id = ins.word(2);
+  uint8_t n = uint8_t(comps(type));
+  auto ait = arrays_.find(var.id);
+  if (ait == arrays_.end()) {
+    unsupported(ins, "load from a local variable that spirv-opt did not turn into a value");
+    return;
+  }
+  ArrayStorage& a = ait->second;
+  if (p.chain.empty()) {
+    if (!a.constant) {
+      unsupported(ins, "loading a whole local array");
+      return;
+    }
+    val(id) = val(a.constantId);
+    return;
+  }
+  ArrayStorage* array;
+  Value index;
+  bool dynamic;
+  if (!resolveArray(ins.word(3), array, index, dynamic)) {
+    if (!failed()) unsupported(ins, "array access");
+    return;
+  }
+  if (array->constant && !dynamic) {
+    // A constant element: use the value itself.
+    const Value& whole = val(array->constantId);
+    val(id) = val(whole.parts[index.bits[0]]);
+    return;
+  }
+  uint32_t r = newTemp();
+  Operand o;
+  uint8_t swz[4] = {0, 1, 2, 3};
+  if (array->constant) {
+    o = regSrc(OperandImmediateConstantBuffer, 0, swz);
+    o.indexCount = 1;
+    o.index[0].value = array->base;
+    o.index[0].relative = true;
+    o.index[0].relReg = toTemp(index, 1);
+    o.index[0].relComp = 0;
+  } else {
+    o = regSrc(OperandIndexableTemp, array->base, swz);
+    o.indexCount = 2;
+    o.index[0].value = array->base;
+    if (dynamic) {
+      o.index[1].relative = true;
+      o.index[1].relReg = toTemp(index, 1);
+      o.index[1].value = 0;
+    } else {
+      o.index[1].value = index.bits[0];
+    }
+  }
+  for (int i = 0; i < 4; ++i) o.swizzle[i] = uint8_t(std::min(i, n - 1));
+  emitOp(OpMov, {dst(r, n), o});
+  val(id) = tempValue(r, n, type);
 }
 
 void Translator::translateStore(const Instruction& ins) {
