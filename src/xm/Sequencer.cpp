@@ -21,8 +21,13 @@ float sampleNote(const Sample& sample, uint8_t cellNote) {
     return float(cellNote) + float(sample.relativeNote) + float(sample.finetune) / 128.0f - 1.0f;
 }
 
-void wrapOrder(ModulePlayer* player) {
+// Moves on to order position `order` (wrapped to the restart position past
+// the song's end), at the row a pattern break asked for or else row 0.
+void enterOrder(ModulePlayer* player, uint8_t order) {
+    player->orderIndex = order;
     if (player->orderIndex >= player->songLength) player->orderIndex = restartOrder(player);
+    player->row = player->jumpRow;
+    player->jumpRow = 0;
 }
 
 }  // namespace
@@ -113,18 +118,10 @@ void handleCell(ModulePlayer* player, Channel& channel, const Cell& cell) {
 }
 
 void advanceRow(ModulePlayer* player) {
-    if (player->jumpPending) {
-        player->orderIndex = player->jumpOrder;
-        player->row = player->jumpRow;
+    if (player->jumpPending || player->breakPending) {
+        uint8_t next = player->jumpPending ? player->jumpOrder : static_cast<uint8_t>(player->orderIndex + 1);
         player->jumpPending = player->breakPending = false;
-        player->jumpRow = 0;
-        wrapOrder(player);
-    } else if (player->breakPending) {
-        player->orderIndex = static_cast<uint8_t>(player->orderIndex + 1);
-        player->row = player->jumpRow;
-        player->breakPending = false;
-        player->jumpRow = 0;
-        wrapOrder(player);
+        enterOrder(player, next);
     }
 
     uint8_t patternIndex = player->orderTable[player->orderIndex];
@@ -156,12 +153,8 @@ void advanceRow(ModulePlayer* player) {
     }
 
     player->row = static_cast<uint8_t>(player->row + 1);
-    if (!player->jumpPending && !player->breakPending && (player->row >= rowCount || player->row == 0)) {
-        player->orderIndex = static_cast<uint8_t>(player->orderIndex + 1);
-        player->row = player->jumpRow;
-        player->jumpRow = 0;
-        wrapOrder(player);
-    }
+    if (!player->jumpPending && !player->breakPending && (player->row >= rowCount || player->row == 0))
+        enterOrder(player, static_cast<uint8_t>(player->orderIndex + 1));
 }
 
 void runTick(ModulePlayer* player) {
