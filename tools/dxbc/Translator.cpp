@@ -58,6 +58,18 @@ void indexElement(Operand& o, const Value& v) {
   o.index[1].value = v.elem;
 }
 
+// A sampler or resource named by its slot alone (no components).
+Operand slotOperand(OperandType type, uint32_t slot) {
+  Operand o;
+  o.type = type;
+  o.numComponents = 0;
+  o.index[0].value = slot;
+  return o;
+}
+
+// The dot product of m components (a product for one).
+uint16_t dotOpcode(uint8_t m) { return m == 2 ? OpDp2 : m == 3 ? OpDp3 : m == 4 ? OpDp4 : OpMul; }
+
 // Element `element` of the indexable temp x<base>.
 Operand indexableDst(uint32_t base, uint8_t mask, uint32_t element) {
   Operand d = tempDst(base, mask);
@@ -1227,10 +1239,7 @@ void Translator::translateSample(const Instruction& ins) {
   define(ins, r);
   uint8_t id4[4] = {0, 1, 2, 3};
   Operand res = regSrc(OperandResource, si.slot, id4);
-  Operand smp;
-  smp.type = OperandSampler;
-  smp.numComponents = 0;
-  smp.index[0].value = si.slot2;
+  Operand smp = slotOperand(OperandSampler, si.slot2);
   if (coord.kind == Value::Reg && coord.mod != ModNone) {
     uint32_t t = newTemp();
     emitOp(OpMov, {dst(t, 2), src(coord, 2)});
@@ -1455,8 +1464,7 @@ void Translator::translateExt(const Instruction& ins) {
       uint8_t m = i.n;
       uint32_t t = newTemp(), r = newTemp();
       define(ins, r);
-      uint16_t dp = m == 2 ? OpDp2 : m == 3 ? OpDp3 : m == 4 ? OpDp4 : OpMul;
-      emitOp(dp, {dst(t, 1), src(nn, m), src(i, m)});
+      emitOp(dotOpcode(m), {dst(t, 1), src(nn, m), src(i, m)});
       Value tv = tempValue(t, 1, type);
       emitOp(OpAdd, {dst(t, 1), src(tv, 1), src(tv, 1)});
       emitOp(OpMad, {dst(r, m), src(tv, m, ModNeg), src(nn, m), src(i, m)});
@@ -1730,10 +1738,9 @@ void Translator::translateInstruction(const Instruction& ins) {
     case spv::OpDot: {
       Value a = operand(ins.word(3)), b = operand(ins.word(4));
       uint8_t m = a.n;
-      uint16_t op = m == 2 ? OpDp2 : m == 3 ? OpDp3 : m == 4 ? OpDp4 : OpMul;
       uint32_t r = newTemp();
       define(ins, r);
-      emitOp(op, {dst(r, 1), src(a, m), src(b, m)});
+      emitOp(dotOpcode(m), {dst(r, 1), src(a, m), src(b, m)});
       return;
     }
     case spv::OpVectorTimesMatrix: case spv::OpMatrixTimesVector: {
@@ -2124,20 +2131,9 @@ void Translator::buildDeclarations(std::vector<dxbc::Instruction>& decls, uint32
     o.index[1].value = cbRows_;
     add(OpDclConstantBuffer, {o}, {}, cbDynamic_ ? 1u << 11 : 0);
   }
-  for (auto& s : samplers_) {
-    Operand o;
-    o.type = OperandSampler;
-    o.numComponents = 0;
-    o.index[0].value = s.first;
-    add(OpDclSampler, {o}, {});
-  }
-  for (auto& t : textures_) {
-    Operand o;
-    o.type = OperandResource;
-    o.numComponents = 0;
-    o.index[0].value = t.first;
-    add(OpDclResource, {o}, {0x5555}, 3u << 11);  // texture2d, float x4
-  }
+  for (auto& s : samplers_) add(OpDclSampler, {slotOperand(OperandSampler, s.first)}, {});
+  for (auto& t : textures_)  // texture2d, float x4
+    add(OpDclResource, {slotOperand(OperandResource, t.first)}, {0x5555}, 3u << 11);
   for (const SignatureElement& e : inputs_) {
     if (!e.used) continue;
     Operand o = tempDst(e.reg, e.used);
