@@ -68,6 +68,22 @@ bool touches(const Instruction& ins, OperandType type, uint32_t reg) {
   return false;
 }
 
+bool componentWise(uint16_t op) {
+  switch (op) {
+    case OpAdd: case OpMul: case OpMad: case OpDiv: case OpMin: case OpMax: case OpExp:
+    case OpLog: case OpSqrt: case OpRsq: case OpFrc: case OpRoundNe: case OpRoundNi:
+    case OpRoundPi: case OpRoundZ: case OpMov: case OpMovc: case OpItof: case OpUtof:
+    case OpFtoi: case OpFtou: case OpIadd: case OpImax: case OpImin: case OpIshl: case OpIshr:
+    case OpUshr: case OpAnd: case OpOr: case OpXor: case OpNot: case OpIneg: case OpEq:
+    case OpNe: case OpLt: case OpGe: case OpIeq: case OpIne: case OpIlt: case OpIge: case OpUlt:
+    case OpUge: case OpUmin: case OpUmax: case OpDerivRtx: case OpDerivRty:
+    case OpDerivRtxCoarse: case OpDerivRtyCoarse: case OpDerivRtxFine: case OpDerivRtyFine:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool supportsSaturate(uint16_t op) {
   switch (op) {
     case OpAdd: case OpMul: case OpMad: case OpDiv: case OpMin: case OpMax: case OpDp2:
@@ -160,26 +176,6 @@ void forwardOutputs(std::vector<Instruction>& body, uint32_t virtualCount) {
   }
   eraseMarked(body, erase);
 }
-
-namespace {
-
-bool componentWise(uint16_t op) {
-  switch (op) {
-    case OpAdd: case OpMul: case OpMad: case OpDiv: case OpMin: case OpMax: case OpExp:
-    case OpLog: case OpSqrt: case OpRsq: case OpFrc: case OpRoundNe: case OpRoundNi:
-    case OpRoundPi: case OpRoundZ: case OpMov: case OpMovc: case OpItof: case OpUtof:
-    case OpFtoi: case OpFtou: case OpIadd: case OpImax: case OpImin: case OpIshl: case OpIshr:
-    case OpUshr: case OpAnd: case OpOr: case OpXor: case OpNot: case OpIneg: case OpEq:
-    case OpNe: case OpLt: case OpGe: case OpIeq: case OpIne: case OpIlt: case OpIge: case OpUlt:
-    case OpUge: case OpUmin: case OpUmax: case OpDerivRtx: case OpDerivRty:
-    case OpDerivRtxCoarse: case OpDerivRtyCoarse: case OpDerivRtxFine: case OpDerivRtyFine:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
 
 void coalesceLanes(std::vector<Instruction>& body, uint32_t virtualCount) {
   std::vector<std::vector<uint32_t>> where = usePositions(body, virtualCount);
