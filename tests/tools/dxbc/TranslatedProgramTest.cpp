@@ -288,6 +288,27 @@ TEST(TranslatorErrors, DamagedModulesAreRejected) {
   for (size_t n = 5; n < good.size(); n += 7) dxbc::translateSpirv(good.data(), n, "x", out, error);
 }
 
+TEST(TranslatorErrors, StoreOfUndefinedHighIdIsRejected) {
+  // A store whose object is an id never defined, near a raised id bound: the
+  // value table must not move under the store while it is being translated.
+  std::vector<uint32_t> words = spirv("../shaders/loop_ps.ps.spv");
+  ASSERT_GT(words.size(), 50u);
+  const uint32_t bound = 1u << 16;
+  words[3] = bound;
+  size_t store = 0;
+  for (size_t i = 5; i < words.size() && (words[i] >> 16) != 0; i += words[i] >> 16)
+    if ((words[i] & 0xffff) == 62 /* OpStore */) {
+      store = i;
+      break;
+    }
+  ASSERT_NE(store, 0u) << "the program has no store to damage";
+  words[store + 2] = bound - 1;
+  std::vector<uint8_t> out;
+  std::string error;
+  EXPECT_FALSE(dxbc::translateSpirv(words.data(), words.size(), "store", out, error));
+  EXPECT_FALSE(error.empty());
+}
+
 TEST(TranslatorErrors, CorruptedModulesNeverCrash) {
   // Valid programs with words overwritten: each run must end with a result or
   // an error (the sanitizer build checks the memory accesses).
