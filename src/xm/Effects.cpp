@@ -109,16 +109,21 @@ void multiRetriggerTick(ModulePlayer* player, Channel& channel, const Cell& cell
     }
 }
 
+// The fine slides: one step on the row's first tick, by the parameter or,
+// when it is 0, by the last one given. `direction` -1 lowers the period.
+void rememberedPitchSlide(ModulePlayer* player, Channel& channel, uint8_t& memory, uint8_t value, int32_t direction) {
+    remember(memory, value);
+    pitchSlide(player, channel, direction * int32_t(memory));
+}
+
 void extendedTickZero(ModulePlayer* player, Channel& channel, const Cell& cell) {
     uint8_t y = cell.param & 0x0F;
     switch (cell.param >> 4) {
     case FinePortaUp:
-        remember(channel.finePortaUpMemory, y);
-        pitchSlide(player, channel, -int32_t(channel.finePortaUpMemory));
+        rememberedPitchSlide(player, channel, channel.finePortaUpMemory, y, -1);
         break;
     case FinePortaDown:
-        remember(channel.finePortaDownMemory, y);
-        pitchSlide(player, channel, int32_t(channel.finePortaDownMemory));
+        rememberedPitchSlide(player, channel, channel.finePortaDownMemory, y, 1);
         break;
     case VibratoControl:
         channel.vibratoWaveform = static_cast<Waveform>(y & 3);
@@ -322,13 +327,9 @@ void effectTickZero(ModulePlayer* player, Channel& channel, const Cell& cell) {
         break;
     case Tremor: remember(channel.tremorParam, param); break;
     case ExtraFinePorta:
-        if ((param >> 4) == 1) {
-            remember(channel.extraFinePortaUpMemory, param & 0x0F);
-            pitchSlide(player, channel, -int32_t(channel.extraFinePortaUpMemory));
-        } else if ((param >> 4) == 2) {
-            remember(channel.extraFinePortaDownMemory, param & 0x0F);
-            pitchSlide(player, channel, int32_t(channel.extraFinePortaDownMemory));
-        }
+        if ((param >> 4) == 1) rememberedPitchSlide(player, channel, channel.extraFinePortaUpMemory, param & 0x0F, -1);
+        else if ((param >> 4) == 2)
+            rememberedPitchSlide(player, channel, channel.extraFinePortaDownMemory, param & 0x0F, 1);
         break;
     default: break;
     }
