@@ -235,6 +235,13 @@ TEST_F(ShaderOutput, BackgroundBandsAndCloudMix) {
 
 // ------------------------------------------------------------------ clouds
 
+// The step q the clouds program applied, read back from its output's red
+// channel, which is 1 + q * saturate(q).
+float cloudStep(Float4 g) {
+    float gain = g.r;
+    return gain <= 2.0f ? std::sqrt(std::max(0.0f, gain - 1.0f)) : gain - 1.0f;
+}
+
 TEST_F(ShaderOutput, CloudsTintAndDitherSteps) {
     // Sizes at which no pixel centre falls on a line of the 900 x 300 grid.
     const int w = 128, h = 64;
@@ -249,7 +256,7 @@ TEST_F(ShaderOutput, CloudsTintAndDitherSteps) {
             Float4 g = gpu.at(x, y);
             // Every pixel is the tint brightened by a quarter step q.
             float gain = g.r;
-            float q = gain <= 2.0f ? std::sqrt(std::max(0.0f, gain - 1.0f)) : gain - 1.0f;
+            float q = cloudStep(g);
             float steps = q * 4.0f;
             bool tinted = std::fabs(g.g - 0.467f * gain) < 1e-4f && std::fabs(g.b - 0.659f * gain) < 1e-4f &&
                           g.a == 1.0f && std::fabs(steps - std::round(steps)) < 2e-3f;
@@ -277,6 +284,48 @@ TEST_F(ShaderOutput, CloudsTintAndDitherSteps) {
     ASSERT_GT(compared, w * h / 2);
     // The noise hashes sines of arguments in the hundreds; GPU and CPU sines
     // differ in the last bits, which can tip a handful of cells.
+    EXPECT_GE(agreeing, compared - compared / 100) << firstDisagreement;
+}
+
+float ditherThreshold(bool evenColumn, bool evenRow) {
+    if (evenColumn) return evenRow ? 0.05f : 0.15f;
+    return evenRow ? 0.2f : 0.1f;
+}
+
+TEST_F(ShaderOutput, CloudsDitherParityComesFromTheRoundedGridProducts) {
+    // At 900 x 300 every pixel is one grid cell. The dither decides a cell's
+    // parity from floor(900 u) / 900 * 900 / 2 as it rounds in floats, so
+    // some odd columns and rows count as even and some even ones as odd.
+    // Compare the pixels where that rounding picks another threshold than
+    // the cell's true parity would, and the step taken depends on it.
+    const int w = 900, h = 300;
+    Frame frame;
+    frame.time = 4.2f;
+    Image gpu = render(BLOB(ScreenTriangleShortVS), BLOB(CloudsPS), {}, frame, w, h);
+
+    int compared = 0, agreeing = 0;
+    std::string firstDisagreement;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            ref::CloudsDetail d;
+            ref::clouds(frame, ref::pixelSite(x, y, w, h), &d);
+            float trueParity = ditherThreshold(x % 2 == 0, y % 2 == 0);
+            if (trueParity == d.threshold) continue;
+            if ((d.remainder > d.threshold) == (d.remainder > trueParity)) continue;
+            float fine = std::fmod(d.remainder, 0.25f);
+            bool decided = std::fabs(d.remainder - d.threshold) > 0.01f &&
+                           std::fabs(d.remainder - trueParity) > 0.01f && fine > 0.005f && fine < 0.245f;
+            if (!decided) continue;
+            ++compared;
+            float q = cloudStep(gpu.at(x, y));
+            if (std::fabs(q - d.tone) < 1e-3f)
+                ++agreeing;
+            else if (firstDisagreement.empty())
+                firstDisagreement = "pixel " + std::to_string(x) + ", " + std::to_string(y) + ": gpu q " +
+                                    std::to_string(q) + ", cpu q " + std::to_string(d.tone);
+        }
+    }
+    ASSERT_GT(compared, 1000);
     EXPECT_GE(agreeing, compared - compared / 100) << firstDisagreement;
 }
 
