@@ -33,15 +33,8 @@ void*& GraphRuntime::registerPass(int32_t id) { return idTableRegister(passTable
 void GraphRuntime::addPass(int32_t kind, void* pass) { growPush(passes, PassEntry{kind, pass}); }
 
 void GraphRuntime::createPresentPass() {
-    TextureDesc screen;
-    screen.dimension = TextureDimension::Texture2D;
-    screen.width = int32_t(float(screenWidth));
-    screen.height = int32_t(float(screenHeight));
-    screen.depth = 0;
-    screen.fixedSize = false;
-    screen.sizeScale = 1.0f;
-    screen.mipmapped = false;
-    screen.format = FormatCode::R16G16B16A16Float;
+    const TextureDesc screen = texture2DDesc(int32_t(float(screenWidth)), int32_t(float(screenHeight)),
+                                             FormatCode::R16G16B16A16Float, false);
     auto* screenTexture = new TextureRuntime();
     screenTexture->init(screen, false);
 

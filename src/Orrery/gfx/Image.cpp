@@ -42,18 +42,7 @@ bool ImageRuntime::init(const void* descriptor, bool) {
     }
     if (!pixels) return false;
 
-    TextureDesc decoded;
-    decoded.dimension = TextureDimension::Texture2D;
-    decoded.width = width;
-    decoded.height = height;
-    decoded.depth = 0;
-    decoded.fixedSize = false;
-    decoded.sizeScale = 1.0f;
-    decoded.mipmapped = false;
-    decoded.format = FormatCode::R8G8B8A8Unorm;
-    decoded.reserved0 = 1;
-    decoded.reserved1 = 1;
-    desc = decoded;
+    desc = texture2DDesc(width, height, FormatCode::R8G8B8A8Unorm, false);
     doubleBuffered = false;
     create();
 

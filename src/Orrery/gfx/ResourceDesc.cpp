@@ -4,6 +4,21 @@
 
 namespace Orrery::Gfx {
 
+TextureDesc texture2DDesc(int32_t width, int32_t height, int32_t format, bool fixedSize) {
+    TextureDesc desc;
+    desc.dimension = TextureDimension::Texture2D;
+    desc.width = width;
+    desc.height = height;
+    desc.depth = 0;
+    desc.fixedSize = fixedSize;
+    desc.sizeScale = 1.0f;
+    desc.mipmapped = false;
+    desc.format = format;
+    desc.reserved0 = 1;
+    desc.reserved1 = 1;
+    return desc;
+}
+
 bool isDepthFormat(int32_t format) {
     return format == FormatCode::D24UnormS8Uint || format == FormatCode::D32Float;
 }

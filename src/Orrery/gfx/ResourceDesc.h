@@ -53,6 +53,10 @@ struct BufferDesc {
     const void* initialData = nullptr;  // contents of copy A, or null
 };
 
+// A 2D texture of one level with the given size and format, the fields that
+// nothing reads at their usual values.
+TextureDesc texture2DDesc(int32_t width, int32_t height, int32_t format, bool fixedSize);
+
 bool isDepthFormat(int32_t format);
 
 // The DXGI_FORMAT value of a format code; 0 (DXGI_FORMAT_UNKNOWN) for codes

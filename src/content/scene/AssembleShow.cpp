@@ -13,21 +13,6 @@ struct Blob {
     unsigned int size;
 };
 
-TextureDesc renderTargetDesc(int32_t width, int32_t height, bool fixedSize, int32_t format) {
-    TextureDesc desc;
-    desc.dimension = TextureDimension::Texture2D;
-    desc.width = width;
-    desc.height = height;
-    desc.depth = 0;
-    desc.fixedSize = fixedSize;
-    desc.sizeScale = 1.0f;
-    desc.mipmapped = false;
-    desc.format = format;
-    desc.reserved0 = 1;
-    desc.reserved1 = 1;
-    return desc;
-}
-
 TextureRuntime* createTarget(GraphRuntime& runtime, int32_t id, const TextureDesc& desc, bool doubleBuffered) {
     auto* texture = new TextureRuntime();
     texture->init(desc, doubleBuffered);
@@ -77,9 +62,8 @@ void assembleShow(Show& show) {
 
     const int32_t screenW = static_cast<int32_t>(static_cast<float>(screenWidth));
     const int32_t screenH = static_cast<int32_t>(static_cast<float>(screenHeight));
-    const TextureDesc textLayer =
-        renderTargetDesc(kTextLayerWidth, kTextLayerHeight, true, FormatCode::R8G8B8A8Unorm);
-    const TextureDesc screenLayer = renderTargetDesc(screenW, screenH, false, FormatCode::R16G16B16A16Float);
+    const TextureDesc textLayer = texture2DDesc(kTextLayerWidth, kTextLayerHeight, FormatCode::R8G8B8A8Unorm, true);
+    const TextureDesc screenLayer = texture2DDesc(screenW, screenH, FormatCode::R16G16B16A16Float, false);
 
     show.scrollTarget = createTarget(runtime, kScrollTargetId, textLayer, true);
 
