@@ -712,6 +712,15 @@ TEST_F(ShaderOutput, ScrollerDithersTheTrailWithTheBayerMatrix) {
     Frame frame = trailFrame(3, 0.25f, true);
     Image gpu = render(BLOB(ScreenTriangleLongVS), BLOB(ScrollerPS), {&font, &feedback}, frame, w, h);
     EXPECT_IMAGES_NEAR(gpu, scrollerReference(font, feedback, frame, w, h), 1e-5f);
+
+    // The matrix is not symmetric: at a fraction of 0.6 block (1, 0), whose
+    // entry is 8/16, raises the level and block (0, 1), whose entry is 12/16,
+    // does not. Blocks are 2 x 2 pixels; px indexes the row of the matrix.
+    Frame asymmetric = trailFrame(3, 0.6f, true);
+    Image gpu6 = render(BLOB(ScreenTriangleLongVS), BLOB(ScrollerPS), {&font, &feedback}, asymmetric, w, h);
+    EXPECT_IMAGES_NEAR(gpu6, scrollerReference(font, feedback, asymmetric, w, h), 1e-5f);
+    EXPECT_NEAR(gpu6.at(2, 1).r, 4.0f / 27.0f, 1e-6f);
+    EXPECT_NEAR(gpu6.at(1, 2).r, 3.0f / 27.0f, 1e-6f);
     // A fraction of 0.25 passes 4 of the 16 thresholds: over an 8 x 8 block
     // of pixels (the matrix stretched over 2 x 2 pixels) 16 raise a level.
     int raised = 0;
@@ -738,6 +747,42 @@ TEST_F(ShaderOutput, ScrollerTrailIsBlackWithoutNoise) {
         Image gpu = render(BLOB(ScreenTriangleLongVS), BLOB(ScrollerPS), {&font, &feedback}, frame, w, h);
         EXPECT_IMAGES_NEAR(gpu, ref::makeImage(w, h, {0, 0, 0, 1}), 0.0f);
     }
+}
+
+TEST_F(ShaderOutput, ScrollerTrailMovesInOppositeDirectionsAboveAndBelowTheLine) {
+    // A feedback texture of scattered trail levels, larger than the target so
+    // that the trail's step of 0.003 reaches a neighbouring texel: a pixel
+    // shows the level of the texel its direction points at.
+    const int w = 64, h = 64, n = 200;
+    Image font = blockFont(false);
+    Image feedback = ref::makeImage(n, n, {0, 0, 0, 1});
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            unsigned hash = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u);
+            float level = static_cast<float>((hash >> 4) % 9u) + 0.25f;
+            float f = 0.001f + 0.319f * level / 9.0f;
+            feedback.set(x, y, {f, f, f, 1});
+        }
+    Frame frame = scrollerFrame();
+    frame.params[ref::kFeedbackStrength] = 1.0f;
+    frame.params[ref::kIsNearestSampling] = 1.0f;
+    Image gpu = render(BLOB(ScreenTriangleLongVS), BLOB(ScrollerPS), {&font, &feedback}, frame, w, h);
+    Image expected = scrollerReference(font, feedback, frame, w, h);
+    // A read that lands on a texel boundary may go either way.
+    Comparison c = compareImages(gpu, expected, 1e-5f);
+    EXPECT_LE(c.mismatches, w * h / 100) << c.first;
+
+    // The same field with its sign the other way round would read other
+    // texels almost everywhere.
+    int sameAsOwnTexel = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            PixelSite at = ref::pixelSite(x, y, w, h);
+            Float4 own = ref::sample(feedback, ref::Filter::Point, ref::Address::Wrap, at.u, at.v);
+            float level = std::floor((own.r - 0.001f) / 0.319f * 9.0f);
+            sameAsOwnTexel += std::fabs(gpu.at(x, y).r - level / 27.0f) < 1e-6f;
+        }
+    EXPECT_LT(sameAsOwnTexel, w * h / 2) << "the trail should come from a neighbouring texel";
 }
 
 TEST_F(ShaderOutput, ScrollerReadsTheTrailWithPointOrLinearFiltering) {
