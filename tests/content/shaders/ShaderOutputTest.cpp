@@ -344,11 +344,14 @@ Image checkerTexture(int width, int height, int block) {
 TEST_F(ShaderOutput, BlurKeepsMiddleRowsAndBlursTheRest) {
     const int w = 64, h = 64;
     Image input = checkerTexture(w, h, 4);
-    for (float screen : {64.0f, 128.0f}) {
-        SCOPED_TRACE(screen);
+    // Square screens, and a wide one whose pixels are narrower across than
+    // down in texture units.
+    const float screens[][2] = {{64.0f, 64.0f}, {128.0f, 128.0f}, {160.0f, 48.0f}};
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(testing::Message() << screen[0] << " x " << screen[1]);
         Frame frame;
-        frame.width = screen;
-        frame.height = screen;
+        frame.width = screen[0];
+        frame.height = screen[1];
         Image gpu = render(BLOB(ScreenTriangleShortVS), BLOB(BlurPS), {&input}, frame, w, h);
         float sigma = 0.0f;
         Image expected = referenceImage(w, h, [&](const PixelSite& at) { return ref::blur(input, frame, at); });
@@ -468,20 +471,24 @@ Image crtInput(int n) {
     Image image = ref::makeImage(n, n, {0, 0, 0, 1});
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x)
-            image.set(x, y, {0.2f + 0.6f * x / n, 0.1f + 0.8f * y / n, 0.5f, 1.0f});
+            // Every channel changes across and down, so any channel's
+            // glitch offset, horizontal or vertical, shows.
+            image.set(x, y, {0.2f + 0.6f * x / n, 0.1f + 0.4f * x / n + 0.4f * y / n,
+                             0.3f + 0.2f * x / n + 0.4f * y / n, 1.0f});
     return image;
 }
 
 // A time at which the glitch noise is clearly on or off for every channel;
-// wantGlitch asks for at least one displaced channel.
-float crtTime(bool wantGlitch) {
+// wantGlitch asks for at least one displaced channel. A largest margin asks
+// for a channel whose deciding value comes that close to the threshold.
+float crtTime(bool wantGlitch, float largestMargin = 1e9f) {
     for (int i = 0; i < 4000; ++i) {
         float t = 1.0f + 0.013f * i;
         bool on[3];
         float margin;
         ref::crtGlitches(t, on, &margin);
         bool any = on[0] || on[1] || on[2];
-        if (margin > 0.05f && any == wantGlitch) return t;
+        if (margin > 0.02f && margin < largestMargin && any == wantGlitch) return t;
     }
     return -1.0f;
 }
@@ -503,16 +510,19 @@ TEST_F(ShaderOutput, CrtPulseGlobeScanlinesGlitchesAndGrain) {
     Image input = crtInput(n);
     struct Case {
         bool glitch;
+        float glitchMargin;
         float scanlines, flicker, blinky, brightness;
     };
     const Case cases[] = {
-        {false, 0.4f, 0.0f, 1.0f, 1.2f},
-        {false, 1.0f, 0.0f, 0.5f, 1.0f},
-        {true, 0.0f, 0.08f, 1.0f, 0.9f},
+        {false, 1e9f, 0.4f, 0.0f, 1.0f, 1.2f},
+        {false, 1e9f, 1.0f, 0.0f, 0.5f, 1.0f},
+        {true, 1e9f, 0.0f, 0.08f, 1.0f, 0.9f},
+        // A channel just short of displacement stays in place.
+        {false, 0.08f, 0.0f, 0.08f, 1.0f, 0.9f},
     };
     for (const Case& c : cases) {
         Frame frame;
-        frame.time = crtTime(c.glitch);
+        frame.time = crtTime(c.glitch, c.glitchMargin);
         ASSERT_GT(frame.time, 0.0f);
         frame.width = static_cast<float>(n);
         frame.height = static_cast<float>(n);
