@@ -2,9 +2,10 @@
 # Sets up the machine, builds the show and plays it under Wine.
 #
 # With a display ($DISPLAY set) the show plays full screen with sound through
-# the desktop's sound server; Escape ends it early. Without a display it runs
-# on a virtual screen with a null audio sink and saves screenshots at known
-# music times under build/screenshots/.
+# the desktop's sound server; Escape ends it early. Without a display there is
+# nothing to watch it on, so it makes a preview video of the whole show
+# instead (scripts/capture.sh at a size and frame rate that a 2-core machine
+# without a GPU renders in a few minutes) and says where it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +20,6 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 
 show=build/windows/src/app/win32/Thawline.exe
-probe=build/windows/tests/wine/show/ThawlineProbe.exe
 [ -f "$show" ] || { echo "play: $show was not built" >&2; exit 1; }
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -27,9 +27,11 @@ if [ -n "${DISPLAY:-}" ]; then
   bash scripts/wine-run.sh "$show"
   echo "play: the show ended."
 else
-  out="$(pwd)/build/screenshots"
-  echo "==== no display: running the show on a virtual screen with a null audio sink ===="
-  bash tests/wine/show/run-show.sh capture "$probe" "$out"
-  echo "play: screenshots of the show at known music times (the file names give the time):"
-  ls -1 "$out"/*.png
+  # Measured on a 2-core machine without a GPU: about PREVIEW_SECONDS s a frame.
+  size=PREVIEW_SIZE fps=PREVIEW_FPS
+  out=build/capture/thawline-preview-${size}-${fps}fps.mp4
+  echo "==== no display: capturing a ${size} preview at ${fps} fps of the whole show (takes about PREVIEW_MINUTES minutes) ===="
+  THAW_CAPTURE_EXE=build/windows/src/app/win32/ThawlineCapture.exe bash scripts/capture.sh --size "$size" --fps "$fps" --out "$out"
+  echo "play: the preview video is $out"
+  echo "play: its contact sheet (one frame per second of music) is ${out%.mp4}.contact.png"
 fi

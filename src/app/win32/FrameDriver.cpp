@@ -55,7 +55,70 @@ void updateParameters(Orrery::Gfx::GraphRuntime& runtime, const TrackSet& tracks
 // The stream holds the 32 KiB ring; it lives for the whole run.
 AudioStream audioStream;
 
+// The real-time clock: the audio device's position, read once per frame
+// after the messages and the keyboard.
+struct LiveClock {
+    AppWindow* app;
+    float previousTime;
+    uint32_t positionBytes;
+    const char* ending;
+};
+
+bool nextLiveFrame(void* user, FrameTime& frame) {
+    LiveClock& clock = *static_cast<LiveClock*>(user);
+    AppWindow& app = *clock.app;
+    if (app.quit) return false;
+    pumpMessages(app);
+    if (!app.quit && GetAsyncKeyState(VK_ESCAPE) != 0) app.quit = true;
+    writePendingAudio(audioStream);
+
+    clock.positionBytes = audioPositionBytes(audioStream);
+    frame.time = musicTimeFromBytes(clock.positionBytes);
+    frame.elapsed = frame.time - clock.previousTime;
+    clock.previousTime = frame.time;
+    if (showHasEnded(frame.time)) {
+        clock.ending = "end-of-music";
+        probeEndOfMusic(frame.time, clock.positionBytes);
+        return false;
+    }
+    return true;
+}
+
+void presentLiveFrame(void* user, uint32_t frameIndex, const FrameTime& frame) {
+    LiveClock& clock = *static_cast<LiveClock*>(user);
+    clock.app->swapChain->Present(1, 0);
+    probeFrame(frameIndex, frame.time, clock.positionBytes);
+}
+
 }  // namespace
+
+void buildShowGraph(Show& show, ID3D11Device* device, ID3D11DeviceContext* immediateContext,
+                    ID3D11RenderTargetView* output) {
+    Orrery::Gfx::ContextDesc context = {};
+    growStringInit(context.name);
+    context.device = device;
+    context.immediateContext = immediateContext;
+    Orrery::Gfx::initContext(context);
+    growFree(context.name);
+
+    trackSetInit(show.tracks);
+    assembleShow(show);
+    show.runtime->createPresentPass();
+    // The present pass draws straight into the caller's target.
+    show.runtime->outputTexture->rtvA = output;
+}
+
+void runShowFrames(Show& show, float aspect, const FrameSeams& seams) {
+    uint32_t frameIndex = 0;
+    FrameTime frame;
+    while (seams.nextFrame(seams.user, frame)) {
+        updateFrameContext(show.tracks, frame.time, frameIndex, frame.elapsed, aspect);
+        updateParameters(*show.runtime, show.tracks, frame.time);
+        show.runtime->runFrame();
+        seams.finishFrame(seams.user, frameIndex, frame);
+        frameIndex += 1;
+    }
+}
 
 void runShow() {
     probeOpen();
@@ -72,51 +135,17 @@ void runShow() {
     }
     probeMark("window");
 
-    Orrery::Gfx::ContextDesc context = {};
-    growStringInit(context.name);
-    context.device = app.device;
-    context.immediateContext = app.immediateContext;
-    Orrery::Gfx::initContext(context);
-    growFree(context.name);
-
     Show show = {};
-    trackSetInit(show.tracks);
-    assembleShow(show);
-    show.runtime->createPresentPass();
-    // The present pass draws straight into the swap chain's back buffer.
-    show.runtime->outputTexture->rtvA = app.backBufferView;
+    buildShowGraph(show, app.device, app.immediateContext, app.backBufferView);
     probeMark("assembled");
 
     startAudioStream(audioStream, kSongModule, kSongModuleSize);
     probeMark(audioStream.device ? "audio" : "no-audio");
 
-    float previousTime = 0.0f;
-    uint32_t frameIndex = 0;
-    const char* ending = "quit";
-    while (!app.quit) {
-        pumpMessages(app);
-        if (!app.quit && GetAsyncKeyState(VK_ESCAPE) != 0) app.quit = true;
-        writePendingAudio(audioStream);
-
-        const uint32_t positionBytes = audioPositionBytes(audioStream);
-        const float time = musicTimeFromBytes(positionBytes);
-        const float elapsed = time - previousTime;
-        previousTime = time;
-        if (showHasEnded(time)) {
-            ending = "end-of-music";
-            probeEndOfMusic(time, positionBytes);
-            break;
-        }
-
-        updateFrameContext(show.tracks, time, frameIndex, elapsed, aspect);
-        updateParameters(*show.runtime, show.tracks, time);
-        show.runtime->runFrame();
-        app.swapChain->Present(1, 0);
-        probeFrame(frameIndex, time, positionBytes);
-        frameIndex += 1;
-    }
+    LiveClock clock = {&app, 0.0f, 0, "quit"};
+    runShowFrames(show, aspect, {&clock, nextLiveFrame, presentLiveFrame});
 
     stopAudioStream(audioStream);
     trackSetDestroy(show.tracks);
-    probeClose(ending);
+    probeClose(clock.ending);
 }
