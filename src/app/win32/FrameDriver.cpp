@@ -95,7 +95,7 @@ void runShow() {
     const char* ending = "quit";
     while (!app.quit) {
         pumpMessages(app);
-        if (!app.quit && GetAsyncKeyState(VK_ESCAPE) != 0) app.quit = true;
+        if (!app.quit && keyIsDown(GetAsyncKeyState(VK_ESCAPE))) app.quit = true;
         writePendingAudio(audioStream);
 
         const uint32_t positionBytes = audioPositionBytes(audioStream);
