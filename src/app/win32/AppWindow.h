@@ -44,5 +44,11 @@ PresentationResult createPresentation(AppWindow& app, int32_t width, int32_t hei
 // The window procedure of the "StageWindow" class.
 LRESULT CALLBACK stageWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Whether a GetAsyncKeyState result says the key is down now. Its low bit
+// ("pressed since the last call", possibly by another program, or before the
+// show started) must not count, or a key pressed to close the previous
+// program would end the show on its first frame.
+inline bool keyIsDown(SHORT asyncKeyState) { return (asyncKeyState & 0x8000) != 0; }
+
 // The swap chain description shared by the composition and the window path.
 DXGI_SWAP_CHAIN_DESC1 showSwapChainDesc(int32_t width, int32_t height);

@@ -6,6 +6,8 @@
 namespace {
 
 constexpr uint32_t kRefillSleepMs = 5;
+// The system timer resolution while the refill thread runs.
+constexpr UINT kTimerPeriodMs = 1;
 // WAVE_FORMAT_IEEE_FLOAT of mmreg.h, which mingw-w64's headers do not define.
 constexpr WORD kWaveFormatIeeeFloat = 3;
 
@@ -54,12 +56,14 @@ void startAudioStream(AudioStream& stream, const uint8_t* module, uint32_t modul
         return;
     }
 
+    // The header is prepared with no flags; the loop flags and count are set
+    // between preparing and writing it, which is what the platform expects.
     stream.header = {};
     stream.header.lpData = reinterpret_cast<LPSTR>(stream.buffer);
     stream.header.dwBufferLength = sizeof(stream.buffer);
-    stream.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
-    stream.header.dwLoops = 0xFFFFFFFFu;
     waveOutPrepareHeader(stream.device, &stream.header, sizeof(WAVEHDR));
+    stream.header.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    stream.header.dwLoops = 0xFFFFFFFFu;
 
     // The embedded module always loads; a player that could not be made
     // leaves the ring silent and the clock still runs.
@@ -67,6 +71,10 @@ void startAudioStream(AudioStream& stream, const uint8_t* module, uint32_t modul
     if (stream.player) {
         setMaxLoops(stream.player, 1);
         generateFrames(stream.player, stream.buffer, kAudioRingFrames);
+        // Without a raised timer resolution Windows rounds Sleep(5) up to a
+        // whole scheduler tick, about 15.6 ms, and the refill passes would
+        // come three times less often than they are meant to.
+        stream.timerPeriodRaised = timeBeginPeriod(kTimerPeriodMs) == TIMERR_NOERROR;
         stream.thread = std::thread(refillThread, &stream);
     }
     stream.writePending = true;
@@ -90,6 +98,10 @@ uint32_t audioPositionBytes(AudioStream& stream) {
 void stopAudioStream(AudioStream& stream) {
     stream.stopRequested.store(true);
     if (stream.thread.joinable()) stream.thread.join();
+    if (stream.timerPeriodRaised) {
+        timeEndPeriod(kTimerPeriodMs);
+        stream.timerPeriodRaised = false;
+    }
     if (stream.device) {
         waveOutPause(stream.device);
         waveOutReset(stream.device);

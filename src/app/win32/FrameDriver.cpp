@@ -69,7 +69,7 @@ bool nextLiveFrame(void* user, FrameTime& frame) {
     AppWindow& app = *clock.app;
     if (app.quit) return false;
     pumpMessages(app);
-    if (!app.quit && GetAsyncKeyState(VK_ESCAPE) != 0) app.quit = true;
+    if (!app.quit && keyIsDown(GetAsyncKeyState(VK_ESCAPE))) app.quit = true;
     writePendingAudio(audioStream);
 
     clock.positionBytes = audioPositionBytes(audioStream);

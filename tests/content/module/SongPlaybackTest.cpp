@@ -57,6 +57,21 @@ double rmsOfRows(double firstRow, double endRow) {
   return end > begin ? std::sqrt(sum / (2.0 * static_cast<double>(end - begin))) : 0.0;
 }
 
+// The level a listener hears on a mono speaker: RMS of (left + right) / 2.
+double monoRmsOfRows(double firstRow, double endRow) {
+  const Rendering& r = rendering();
+  size_t begin = static_cast<size_t>(firstRow * kFramesPerRow);
+  size_t end = std::min(r.frameCount(), static_cast<size_t>(endRow * kFramesPerRow));
+  double sum = 0.0;
+  for (size_t i = begin; i < end; ++i) {
+    double m = 0.5 * (double(r.frames[2 * i]) + double(r.frames[2 * i + 1]));
+    sum += m * m;
+  }
+  return end > begin ? std::sqrt(sum / static_cast<double>(end - begin)) : 0.0;
+}
+
+double decibels(double ratio) { return 20.0 * std::log10(ratio); }
+
 TEST(SongPlayback, OnePassEndsInSilenceAfter1056Rows) {
   const Rendering& r = rendering();
   ASSERT_EQ(r.frameCount(), 48u * kRate);
@@ -81,6 +96,23 @@ TEST(SongPlayback, PeakStaysBelowNineTenthsOfFullScale) {
 TEST(SongPlayback, EnergyRisesAtTheDrop) {
   double build = rmsOfRows(96, 128), drop = rmsOfRows(128, 160);
   EXPECT_GT(drop, build * 1.2) << "build " << build << " drop " << drop;
+}
+
+// The drop's first 64 rows, where the picture switches on its finish, come in
+// a clear step above the light build before them.
+TEST(SongPlayback, DropStepsAtLeastFourDecibelsAboveTheBuild) {
+  double build = monoRmsOfRows(64, 120), drop = monoRmsOfRows(128, 192);
+  EXPECT_GE(decibels(drop / build), 4.0) << "build " << build << " drop " << drop;
+}
+
+// The swell climbs out of the build and hands over to the drop: louder than
+// the build, louder in its second half than its first, and the drop above it.
+TEST(SongPlayback, SwellLeadsFromTheBuildIntoTheDrop) {
+  double build = monoRmsOfRows(64, 120), early = monoRmsOfRows(120, 124), late = monoRmsOfRows(124, 128);
+  double swell = monoRmsOfRows(120, 128), drop = monoRmsOfRows(128, 192);
+  EXPECT_GT(swell, build) << "build " << build << " swell " << swell;
+  EXPECT_GT(late, early * 1.2) << "swell " << early << " -> " << late;
+  EXPECT_GT(drop, late * 1.2) << "swell end " << late << " drop " << drop;
 }
 
 TEST(SongPlayback, EnergyRisesAtEachStabOfTheBreak) {

@@ -403,4 +403,58 @@ TEST_F(FrameTest, PresentPassComesLastAndFlipsTheImage) {
 #endif
 }
 
+// The composite leaves alpha 0 where its colour is near black, and the swap
+// chain is composed with premultiplied alpha: the present pass must hand the
+// compositor an opaque picture whose colours are the content's own.
+TEST_F(FrameTest, PresentPassShowsAnOpaquePicture) {
+#if !defined(THAW_HAVE_SHADER_BLOBS)
+    GTEST_SKIP() << "built without the present shaders";
+#else
+    screenWidth = 4;
+    screenHeight = 3;
+    TextureRuntime* content = texture(FormatCode::R32G32B32A32Float, 4, 3, false);
+    setFloatParameters({0.75f});
+    // Alpha 0 in columns 0 and 1, 0.5 in columns 2 and 3.
+    runtime->addPass(PassKind::Draw, pass(shader(THAW_TEST_CONTEXT_BUFFER R"(
+float4 pixel_main(float4 pos : SV_Position) : SV_Target {
+    return float4(pos.x * 0.25, pos.y * 0.25, p0, saturate(pos.x - 1.5) * 0.5);
+})"), content));
+    runtime->outputTexture = content;
+    runtime->createPresentPass();
+
+    // Like the frame driver, draw into an 8-bit RGBA texture standing in for
+    // the swap chain's back buffer.
+    D3D11_TEXTURE2D_DESC d = {};
+    d.Width = 4;
+    d.Height = 3;
+    d.MipLevels = 1;
+    d.ArraySize = 1;
+    d.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    d.SampleDesc.Count = 1;
+    d.Usage = D3D11_USAGE_DEFAULT;
+    d.BindFlags = D3D11_BIND_RENDER_TARGET;
+    ID3D11Texture2D* backBuffer = nullptr;
+    ASSERT_TRUE(SUCCEEDED(gfxContext.device->CreateTexture2D(&d, nullptr, &backBuffer)));
+    ID3D11RenderTargetView* backBufferView = nullptr;
+    ASSERT_TRUE(SUCCEEDED(gfxContext.device->CreateRenderTargetView(backBuffer, nullptr, &backBufferView)));
+    runtime->outputTexture->rtvA = backBufferView;
+
+    runtime->runFrame();
+    auto bytes = GfxTest::readTexture2D(backBuffer, 4);
+    ASSERT_EQ(bytes.size(), size_t(4 * 3 * 4));
+    const auto unorm8 = [](float v) { return int(std::lround(v * 255.0f)); };
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const uint8_t* texel = &bytes[(y * 4 + x) * 4];
+            // Screen row y shows content row 2 - y.
+            EXPECT_EQ(texel[0], unorm8((float(x) + 0.5f) * 0.25f)) << x << "," << y;
+            EXPECT_EQ(texel[1], unorm8((float(2 - y) + 0.5f) * 0.25f)) << x << "," << y;
+            EXPECT_EQ(texel[2], unorm8(0.75f)) << x << "," << y;
+            EXPECT_EQ(texel[3], 255) << x << "," << y;
+        }
+    backBufferView->Release();
+    backBuffer->Release();
+#endif
+}
+
 }  // namespace

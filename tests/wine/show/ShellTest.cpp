@@ -15,6 +15,7 @@
 #include "app/MusicClock.h"
 #include "app/win32/AppWindow.h"
 #include "app/win32/AudioStream.h"
+#include "ImportPatch.h"
 #include "content/module/SongModule.h"
 #include "xm/ModulePlayer.h"
 
@@ -46,6 +47,16 @@ TEST(StageWindowProcedure, SwallowsSizeAndTheKeyboardMenuAndQuitsOnDestroy) {
     EXPECT_EQ(stageWindowProcedure(nullptr, WM_DESTROY, 0, 0), 0);
     ASSERT_TRUE(takeQuitMessage(code));
     EXPECT_EQ(code, 0u);
+}
+
+TEST(KeyIsDown, CountsTheKeyDownBitAndNotAnEarlierPress) {
+    EXPECT_FALSE(keyIsDown(0));
+    // Pressed and released since the last poll, perhaps to close another program.
+    EXPECT_FALSE(keyIsDown(0x0001));
+    EXPECT_TRUE(keyIsDown(SHORT(0x8000)));
+    EXPECT_TRUE(keyIsDown(SHORT(0x8001)));
+    EXPECT_TRUE(keyIsDown(SHORT(-1)));
+    EXPECT_FALSE(keyIsDown(0x7FFF));
 }
 
 TEST(ShowSwapChainDesc, IsAFlipModelChainForComposition) {
@@ -217,6 +228,97 @@ TEST(AudioStream, PlaysTheSongFromAFullRingAndStopsCleanly) {
     EXPECT_EQ(stream->player, nullptr);
     EXPECT_EQ(audioPositionBytes(*stream), 0u);
     EXPECT_LT(stopSeconds, 2.0) << "the refill thread did not stop";
+}
+
+// The stream's calls into the waveform-audio and timer API, in order, with
+// the header as each header call found it.
+struct WinmmCall {
+    enum Kind { Prepare, Write, BeginPeriod, EndPeriod } kind;
+    DWORD flags;
+    DWORD loops;
+    UINT period;
+};
+std::vector<WinmmCall> winmmCalls;
+ImportPatch* preparePatch = nullptr;
+ImportPatch* writePatch = nullptr;
+ImportPatch* beginPatch = nullptr;
+ImportPatch* endPatch = nullptr;
+
+MMRESULT WINAPI recordPrepare(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+    winmmCalls.push_back({WinmmCall::Prepare, header->dwFlags, header->dwLoops, 0});
+    return reinterpret_cast<decltype(&waveOutPrepareHeader)>(preparePatch->original)(device, header, size);
+}
+MMRESULT WINAPI recordWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+    winmmCalls.push_back({WinmmCall::Write, header->dwFlags, header->dwLoops, 0});
+    return reinterpret_cast<decltype(&waveOutWrite)>(writePatch->original)(device, header, size);
+}
+MMRESULT WINAPI recordBeginPeriod(UINT period) {
+    winmmCalls.push_back({WinmmCall::BeginPeriod, 0, 0, period});
+    return reinterpret_cast<decltype(&timeBeginPeriod)>(beginPatch->original)(period);
+}
+MMRESULT WINAPI recordEndPeriod(UINT period) {
+    winmmCalls.push_back({WinmmCall::EndPeriod, 0, 0, period});
+    return reinterpret_cast<decltype(&timeEndPeriod)>(endPatch->original)(period);
+}
+MMRESULT WINAPI failOpen(LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) {
+    return MMSYSERR_NODRIVER;
+}
+
+class AudioStreamCalls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        winmmCalls.clear();
+        preparePatch = &prepare;
+        writePatch = &write;
+        beginPatch = &begin;
+        endPatch = &end;
+        ASSERT_NE(prepare.slot, nullptr);
+        ASSERT_NE(write.slot, nullptr);
+        ASSERT_NE(begin.slot, nullptr);
+        ASSERT_NE(end.slot, nullptr);
+    }
+
+    ImportPatch prepare{"winmm.dll", "waveOutPrepareHeader", reinterpret_cast<void*>(recordPrepare)};
+    ImportPatch write{"winmm.dll", "waveOutWrite", reinterpret_cast<void*>(recordWrite)};
+    ImportPatch begin{"winmm.dll", "timeBeginPeriod", reinterpret_cast<void*>(recordBeginPeriod)};
+    ImportPatch end{"winmm.dll", "timeEndPeriod", reinterpret_cast<void*>(recordEndPeriod)};
+};
+
+// The loop flags belong to the header only from after its preparation to
+// the write; the 1 ms timer resolution spans the refill thread's life.
+TEST_F(AudioStreamCalls, LoopFlagsComeAfterPreparingAndTheTimerIsRaisedWhileTheStreamRuns) {
+    auto stream = std::make_unique<AudioStream>();
+    startAudioStream(*stream, kSongModule, kSongModuleSize);
+    if (!stream->device) GTEST_SKIP() << "no waveform-audio device (no sound server)";
+    writePendingAudio(*stream);
+    Sleep(20);
+    stopAudioStream(*stream);
+
+    ASSERT_EQ(winmmCalls.size(), 4u);
+    EXPECT_EQ(winmmCalls[0].kind, WinmmCall::Prepare);
+    EXPECT_EQ(winmmCalls[0].flags, 0u);
+    EXPECT_EQ(winmmCalls[0].loops, 0u);
+    EXPECT_EQ(winmmCalls[1].kind, WinmmCall::BeginPeriod);
+    EXPECT_EQ(winmmCalls[1].period, 1u);
+    EXPECT_EQ(winmmCalls[2].kind, WinmmCall::Write);
+    EXPECT_EQ(winmmCalls[2].flags, DWORD(WHDR_PREPARED | WHDR_BEGINLOOP | WHDR_ENDLOOP));
+    EXPECT_EQ(winmmCalls[2].loops, 0xFFFFFFFFu);
+    EXPECT_EQ(winmmCalls[3].kind, WinmmCall::EndPeriod);
+    EXPECT_EQ(winmmCalls[3].period, 1u);
+    EXPECT_FALSE(stream->timerPeriodRaised);
+}
+
+// A silent show starts no refill thread and leaves the timer alone.
+TEST_F(AudioStreamCalls, WithoutADeviceNothingIsPreparedAndTheTimerIsLeftAlone) {
+    ImportPatch open{"winmm.dll", "waveOutOpen", reinterpret_cast<void*>(failOpen)};
+    ASSERT_NE(open.slot, nullptr);
+    auto stream = std::make_unique<AudioStream>();
+    startAudioStream(*stream, kSongModule, kSongModuleSize);
+    EXPECT_EQ(stream->device, nullptr);
+    EXPECT_FALSE(stream->timerPeriodRaised);
+    writePendingAudio(*stream);
+    stopAudioStream(*stream);
+    EXPECT_TRUE(winmmCalls.empty()) << winmmCalls.size() << " calls, the first of kind " << winmmCalls[0].kind;
 }
 
 }  // namespace
