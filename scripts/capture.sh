@@ -77,7 +77,8 @@ winePath() { local p; p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); echo "Z
 
 progress=()
 [ -t 2 ] && progress=(--progress)
-echo "capture: ${width}x${height} at ${fps} fps, $count frames written of $rendered drawn (music $first/$fps s on) -> $out"
+spanStart=$(awk -v k="$first" -v r="$fps" 'BEGIN { printf "%.3f", k / r }')
+echo "capture: ${width}x${height} at ${fps} fps: $rendered frames to draw, the $count from music time $spanStart s written -> $out"
 start=$(date +%s)
 set +e
 capture "${pass[@]}" --sound "$(winePath "$work/sound.f32")" "${progress[@]}" |
