@@ -163,6 +163,20 @@ void Translator::emitLoop(uint32_t headerIndex) {
     fail("loop header %" + std::to_string(header.label) + " ends unexpectedly");
   }
   loops_.pop_back();
+  closeLoop();
+}
+
+// Ends a loop. A body that ends in an unconditional break is legal, but
+// vkd3d-shader (1.2, Debian 12) then ends the block twice and writes invalid
+// SPIR-V; leaving through breakc_nz on a register that holds true means the
+// same to every reader.
+void Translator::closeLoop() {
+  if (!body_.empty() && body_.back().opcode == OpBreak) {
+    body_.pop_back();
+    uint32_t t = newTemp();
+    emitOp(OpMov, {dst(t, 1), immBits(0xffffffffu, 1)});
+    emitOp(OpBreakc, {scalarSrc(tempValue(t, 1, 0))}, kTestNonZeroBit);
+  }
   emitOp(OpEndloop, {});
 }
 
@@ -266,7 +280,7 @@ void Translator::emitChain(uint32_t blockIndex, uint32_t selMerge) {
         emitArm(b.label, term.word(2), ~0u);
         loops_.pop_back();
         if (body_.empty() || body_.back().opcode != OpBreak) emitOp(OpBreak, {});
-        emitOp(OpEndloop, {});
+        closeLoop();
         if (!followMerge(b.label, m, selMerge, blockIndex)) return;
         continue;
       }

@@ -244,6 +244,7 @@ class Translator {
   void emitLoop(uint32_t header);
   void emitBlockBody(uint32_t block);
   void emitContinueConstruct(LoopContext& loop);
+  void closeLoop();
   bool isExit(uint32_t target, uint32_t selMerge) const;
   bool leavesOuterLoop(uint32_t from, uint32_t target);
   bool followMerge(uint32_t from, uint32_t mergeLabel, uint32_t selMerge, uint32_t& blockIndex);

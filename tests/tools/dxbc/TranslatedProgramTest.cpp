@@ -18,6 +18,7 @@ const char* kPixelPrograms[] = {
     "arith_ps", "math_ps",      "vector_ps",     "round_ps",      "trig_ps", "explog_ps",
     "intops_ps", "select_ps",   "loop_ps",       "table_ps",      "localarray_ps",
     "saturate_ps", "intrinsics_ps", "deriv_ps",  "sample_ps",     "uv_ps",   "chain_ps", "flow_ps",
+    "matrix_ps",
 };
 
 bool load(const std::string& name, dxbc::ContainerView& view, std::string& text) {
@@ -248,6 +249,32 @@ TEST(TranslatedPrograms, ConstantArraysUseTheImmediateConstantBuffer) {
   EXPECT_NE(text.find("icb[r"), std::string::npos) << text;
   ASSERT_TRUE(load("localarray_ps", view, text));
   EXPECT_NE(text.find("dcl_indexableTemp x0[6], 4"), std::string::npos) << text;
+}
+
+// Legal DXBC, but vkd3d-shader 1.2 turns a loop whose body ends in an
+// unconditional break into invalid SPIR-V; the run-once loop that wraps an
+// early return (flow_ps) is where the translator used to write one.
+TEST(TranslatedPrograms, NoLoopEndsInAnUnconditionalBreak) {
+  for (const char* name : kPixelPrograms) {
+    SCOPED_TRACE(name);
+    dxbc::ContainerView view;
+    std::string text;
+    ASSERT_TRUE(load(name, view, text));
+    const auto& code = view.program.code;
+    for (size_t i = 0; i + 1 < code.size(); ++i)
+      EXPECT_FALSE(code[i].opcode == dxbc::OpBreak && code[i + 1].opcode == dxbc::OpEndloop)
+          << "break right before endloop at instruction " << i << ":\n" << text;
+  }
+  dxbc::ContainerView view;
+  std::string text;
+  ASSERT_TRUE(load("flow_ps", view, text));
+  int exitsAtTheEnd = 0;
+  const auto& code = view.program.code;
+  for (size_t i = 0; i + 1 < code.size(); ++i)
+    if (code[i].opcode == dxbc::OpBreakc && code[i + 1].opcode == dxbc::OpEndloop &&
+        (code[i].controls & dxbc::kTestNonZeroBit))
+      ++exitsAtTheEnd;
+  EXPECT_EQ(exitsAtTheEnd, 1) << text;
 }
 
 std::vector<uint32_t> spirv(const std::string& name) {
