@@ -241,6 +241,16 @@ void Translator::translateExt(const Instruction& ins) {
   }
 }
 
+// Marks the arithmetic emitted from body_[first] on as precise in every
+// component; settlePreciseMasks narrows the mask once the registers are final.
+void Translator::markPrecise(size_t first) {
+  for (size_t i = first; i < body_.size(); ++i) {
+    uint16_t op = body_[i].opcode;
+    if (op == OpSample || op == OpSampleL) continue;
+    body_[i].controls |= kPreciseMask;
+  }
+}
+
 void Translator::translateInstruction(const Instruction& ins) {
   uint32_t type = ins.word(1);
   uint8_t n = uint8_t(comps(type));

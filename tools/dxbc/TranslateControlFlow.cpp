@@ -20,7 +20,12 @@ bool Translator::unreachableBlock(uint32_t label) {
 void Translator::emitBlockBody(uint32_t block) {
   for (uint32_t i : blocks_[block].body) {
     if (failed()) return;
+    size_t first = body_.size();
     translateInstruction(ins_[i]);
+    // HLSL `precise` reaches SPIR-V as NoContraction on each result that
+    // feeds the precise value; everything computing it is marked.
+    if (ins_[i].opcode != spv::OpStore && noContraction_.count(ins_[i].word(2)))
+      markPrecise(first);
   }
 }
 

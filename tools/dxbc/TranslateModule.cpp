@@ -101,6 +101,7 @@ bool Translator::collect() {
           case spv::DecNoPerspective: d.noperspective = true; break;
           case spv::DecCentroid: d.centroid = true; break;
           case spv::DecArrayStride: arrayStride_[ins.word(1)] = ins.word(3); break;
+          case spv::DecNoContraction: noContraction_.insert(ins.word(1)); break;
           default: break;
         }
         break;

@@ -39,6 +39,22 @@ void foldImmediateModifiers(std::vector<dxbc::Instruction>& body) {
   }
 }
 
+bool settlePreciseMasks(std::vector<dxbc::Instruction>& body) {
+  bool any = false;
+  for (dxbc::Instruction& ins : body) {
+    if (!(ins.controls & kPreciseMask)) continue;
+    // sincos, udiv, imul and umul write two destinations.
+    bool two = ins.opcode == OpSincos || ins.opcode == OpUdiv || ins.opcode == OpImul ||
+               ins.opcode == OpUmul;
+    uint8_t written = 0;
+    for (size_t i = 0; i < ins.operands.size() && i < (two ? 2u : 1u); ++i)
+      if (ins.operands[i].type != OperandNull) written |= ins.operands[i].mask;
+    ins.controls = (ins.controls & ~kPreciseMask) | uint32_t(written & 0xf) << kPreciseShift;
+    any = any || written != 0;
+  }
+  return any;
+}
+
 void Translator::buildDeclarations(std::vector<dxbc::Instruction>& decls, uint32_t temps) {
   auto add = [&](uint16_t op, std::vector<Operand> ops, std::vector<uint32_t> extra,
                  uint32_t controls = 0) {
@@ -49,7 +65,8 @@ void Translator::buildDeclarations(std::vector<dxbc::Instruction>& decls, uint32
     d.controls = controls;
     decls.push_back(std::move(d));
   };
-  add(OpDclGlobalFlags, {}, {}, 1u << 11);  // refactoringAllowed
+  // A program with precise arithmetic must not be reordered as a whole.
+  if (!hasPrecise_) add(OpDclGlobalFlags, {}, {}, kRefactoringAllowedBit);
   if (!icb_.empty()) {
     dxbc::Instruction d;
     d.opcode = OpCustomData;

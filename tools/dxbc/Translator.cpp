@@ -53,6 +53,7 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   forwardOutputs(body_, vregs_);
   coalesceLanes(body_, vregs_);
   uint32_t temps = allocateTemps(body_, vregs_);
+  hasPrecise_ = settlePreciseMasks(body_);
   recordInterfaceUse();
 
   Program program;

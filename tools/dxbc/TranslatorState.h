@@ -225,6 +225,7 @@ class Translator {
 
   // ---- body translation
   void translateInstruction(const Instruction& ins);
+  void markPrecise(size_t first);
   void translateExt(const Instruction& ins);
   void translateLoad(const Instruction& ins);
   void loadResource(const Instruction& ins, const Variable& var);
@@ -287,11 +288,13 @@ class Translator {
   std::set<std::pair<uint32_t, uint32_t>> memberRowMajor_;
   std::map<uint32_t, uint32_t> arrayStride_;
   std::map<uint32_t, std::string> names_;
+  std::set<uint32_t> noContraction_;  // results decorated NoContraction
   std::map<uint32_t, Variable> variables_;
   uint32_t glslImport_ = 0;
   uint32_t entryFunction_ = 0;
   std::vector<uint32_t> interface_;
   bool pixel_ = true;
+  bool hasPrecise_ = false;  // some instruction is precise
 
   std::vector<Block> blocks_;
   std::map<uint32_t, uint32_t> blockIndex_;
@@ -324,6 +327,11 @@ class Translator {
 // Immediates never carry operand modifiers: folds negation and absolute value
 // into the constants themselves.
 void foldImmediateModifiers(std::vector<dxbc::Instruction>& body);
+
+// Narrows each precise instruction's mask to the components it finally
+// writes (the clean-up passes and register allocation move lanes around);
+// true if any instruction is precise.
+bool settlePreciseMasks(std::vector<dxbc::Instruction>& body);
 
 }  // namespace translate
 }  // namespace dxbc
