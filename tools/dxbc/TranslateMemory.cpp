@@ -131,6 +131,7 @@ void Translator::loadConstantBuffer(const Instruction& ins, const Variable& var,
         fail("bad constant buffer member index");
         return;
       }
+      if (t == var.type) cbMembersRead_.insert(m);
       if (typeAt(ct.members[m]).op == spv::OpTypeMatrix && memberRowMajor_.count({t, m})) {
         unsupported(ins, "reading a column-major (HLSL) matrix from a constant buffer");
         return;

@@ -91,6 +91,9 @@ bool Translator::collect() {
       case spv::OpName:
         names_[ins.word(1)] = spv::literalString(ins, 2);
         break;
+      case spv::OpMemberName:
+        memberNames_[{ins.word(1), ins.word(2)}] = spv::literalString(ins, 3);
+        break;
       case spv::OpDecorate: {
         Decorations& d = decorations_[ins.word(1)];
         switch (ins.word(2)) {

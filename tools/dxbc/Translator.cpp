@@ -70,6 +70,7 @@ bool Translator::run(const uint32_t* words, size_t count, std::vector<uint8_t>& 
   info.constantBufferSlot = cbSlot_;
   info.constantBufferName = cbName_.empty() ? "ContextBuffer" : cbName_;
   info.constantBufferSize = cbRows_ * 16;
+  info.constantBufferVariables = describeConstantBuffer();
   info.textures.assign(textures_.begin(), textures_.end());
   info.samplers.assign(samplers_.begin(), samplers_.end());
   info.instructionCount = uint32_t(body_.size());

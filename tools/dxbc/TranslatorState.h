@@ -276,6 +276,8 @@ class Translator {
 
   // ---- output
   void buildDeclarations(std::vector<dxbc::Instruction>& decls, uint32_t temps);
+  std::vector<ConstantVariable> describeConstantBuffer();
+  ConstantType describeType(uint32_t type, bool columnMajor, uint32_t& size, int depth);
 
   std::string source_;
   std::string error_;
@@ -288,6 +290,7 @@ class Translator {
   std::set<std::pair<uint32_t, uint32_t>> memberRowMajor_;
   std::map<uint32_t, uint32_t> arrayStride_;
   std::map<uint32_t, std::string> names_;
+  std::map<std::pair<uint32_t, uint32_t>, std::string> memberNames_;
   std::set<uint32_t> noContraction_;  // results decorated NoContraction
   std::map<uint32_t, Variable> variables_;
   uint32_t glslImport_ = 0;
@@ -309,6 +312,7 @@ class Translator {
   uint32_t cbRows_ = 0;
   bool cbDynamic_ = false;
   std::string cbName_;
+  std::set<uint32_t> cbMembersRead_;  // members of the buffer's structure the code reads
   std::map<uint32_t, std::string> textures_;  // slot -> name
   std::map<uint32_t, std::string> samplers_;
   std::map<uint32_t, ArrayStorage> arrays_;  // variable id -> storage

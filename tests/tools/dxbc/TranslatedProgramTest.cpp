@@ -18,7 +18,7 @@ const char* kPixelPrograms[] = {
     "arith_ps", "math_ps",      "vector_ps",     "round_ps",      "trig_ps", "explog_ps",
     "intops_ps", "select_ps",   "loop_ps",       "table_ps",      "localarray_ps",
     "saturate_ps", "intrinsics_ps", "deriv_ps",  "sample_ps",     "uv_ps",   "chain_ps", "flow_ps",
-    "matrix_ps", "precise_ps",
+    "matrix_ps", "precise_ps", "reflect_ps",
 };
 
 bool load(const std::string& name, dxbc::ContainerView& view, std::string& text) {
