@@ -415,6 +415,12 @@ std::string formatInstruction(const Instruction& ins) {
   }
   bool declaration = ins.opcode >= OpDclResource && ins.opcode <= OpDclGlobalFlags;
   if ((ins.controls & kSaturateBit) && !declaration) s += "_sat";
+  if ((ins.controls & kPreciseMask) && !declaration && ins.opcode != OpCustomData) {
+    s += " [precise(";
+    for (int c = 0; c < 4; ++c)
+      if (ins.controls & (1u << (kPreciseShift + c))) s += "xyzw"[c];
+    s += ")]";
+  }
   switch (ins.opcode) {
     case OpIf: case OpBreakc: case OpContinuec: case OpRetc: case OpDiscard:
       s += (ins.controls & kTestNonZeroBit) ? "_nz" : "_z";

@@ -74,6 +74,12 @@ struct Instruction {
 
 constexpr uint32_t kSaturateBit = 1u << 13;
 constexpr uint32_t kTestNonZeroBit = 1u << 18;
+// Which destination components must be computed exactly as written (HLSL
+// `precise`): bits 19..22, one per component as in the write mask.
+constexpr uint32_t kPreciseShift = 19;
+constexpr uint32_t kPreciseMask = 0xfu << kPreciseShift;
+// dcl_globalFlags: the driver may reorder and fuse arithmetic.
+constexpr uint32_t kRefactoringAllowedBit = 1u << 11;
 
 // Operand constructors.
 Operand tempDst(uint32_t reg, uint8_t mask);

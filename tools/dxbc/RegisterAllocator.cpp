@@ -124,7 +124,7 @@ void foldSaturate(std::vector<Instruction>& body, uint32_t virtualCount) {
                 dst.selection == SelMask && identityOver(dst.mask, src.swizzle);
       if (ok) {
         prev.operands[0] = dst;
-        prev.controls |= kSaturateBit;
+        prev.controls |= kSaturateBit | (ins.controls & kPreciseMask);
         continue;
       }
     }

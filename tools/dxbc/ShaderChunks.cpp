@@ -1,6 +1,8 @@
 #include "ShaderChunks.h"
 
 #include <cctype>
+#include <map>
+#include <tuple>
 
 #include "DxbcContainer.h"
 
@@ -25,6 +27,42 @@ struct Writer {
     while (bytes.size() % 4) bytes.push_back(0xab);
   }
 };
+
+// Strings referenced from the chunk's records, written after all of them.
+struct PendingString {
+  size_t slot;
+  std::string text;
+};
+
+// A type record (36 bytes in shader model 5) and, after it, its members'
+// records and their types.
+void writeType(Writer& w, const ConstantType& t, std::vector<PendingString>& strings,
+               int depth) {
+  w.u32(uint32_t(t.varClass) | uint32_t(t.varType) << 16);
+  w.u32(uint32_t(t.rows) | uint32_t(t.columns) << 16);
+  bool nested = depth < 8;  // reflection of deeper nesting is not worth a stack
+  uint32_t members = nested ? uint32_t(t.members.size()) : 0;
+  w.u32(uint32_t(t.elements) | members << 16);
+  size_t memberSlot = w.bytes.size();
+  w.u32(0);  // member records, patched
+  for (int i = 0; i < 4; ++i) w.u32(0);
+  strings.push_back({w.bytes.size(), t.name});
+  w.u32(0);
+  if (!members) return;
+  w.set32(memberSlot, uint32_t(w.bytes.size()));
+  std::vector<size_t> typeSlots;
+  for (const ConstantMember& m : t.members) {
+    strings.push_back({w.bytes.size(), m.name});
+    w.u32(0);
+    typeSlots.push_back(w.bytes.size());
+    w.u32(0);  // type, patched
+    w.u32(m.offset);
+  }
+  for (size_t i = 0; i < t.members.size(); ++i) {
+    w.set32(typeSlots[i], uint32_t(w.bytes.size()));
+    writeType(w, t.members[i].type, strings, depth + 1);
+  }
+}
 
 }  // namespace
 
@@ -105,20 +143,63 @@ std::vector<uint8_t> resourceChunk(const ShaderInfo& info) {
     w.u32(b.flags);
   }
   size_t cbSlot = 0;
+  std::vector<PendingString> strings;
   if (hasCb) {
+    const std::vector<ConstantVariable>& vars = info.constantBufferVariables;
     w.set32(4, uint32_t(w.bytes.size()));
     cbSlot = w.bytes.size();
     w.u32(0);  // name, patched
-    w.u32(0);  // variables (not described)
-    w.u32(0);
+    w.u32(uint32_t(vars.size()));
+    size_t varsSlot = w.bytes.size();
+    w.u32(0);  // variable records, patched
     w.u32(info.constantBufferSize);
     w.u32(0);
     w.u32(0);  // D3D_CT_CBUFFER
+    // Variable records (40 bytes each in shader model 5), then their types.
+    w.set32(varsSlot, vars.empty() ? 0 : uint32_t(w.bytes.size()));
+    std::vector<size_t> typeSlots;
+    for (const ConstantVariable& v : vars) {
+      strings.push_back({w.bytes.size(), v.name});
+      w.u32(0);
+      w.u32(v.offset);
+      w.u32(v.size);
+      w.u32(v.used ? 2 : 0);  // D3D_SVF_USED
+      typeSlots.push_back(w.bytes.size());
+      w.u32(0);  // type, patched
+      w.u32(0);  // no default value
+      w.u32(0xffffffffu);  // no textures or samplers
+      w.u32(0);
+      w.u32(0xffffffffu);
+      w.u32(0);
+    }
+    // Variables of the same plain type share one type record.
+    std::map<std::tuple<uint16_t, uint16_t, uint16_t, uint16_t, uint16_t, std::string>, uint32_t>
+        plainTypes;
+    for (size_t i = 0; i < vars.size(); ++i) {
+      const ConstantType& t = vars[i].type;
+      auto key = std::make_tuple(t.varClass, t.varType, t.rows, t.columns, t.elements, t.name);
+      auto it = plainTypes.find(key);
+      if (t.members.empty() && it != plainTypes.end()) {
+        w.set32(typeSlots[i], it->second);
+        continue;
+      }
+      uint32_t at = uint32_t(w.bytes.size());
+      w.set32(typeSlots[i], at);
+      if (t.members.empty()) plainTypes.emplace(key, at);
+      writeType(w, t, strings, 0);
+    }
   }
   for (size_t i = 0; i < list.size(); ++i) {
     uint32_t at = w.string(list[i].name);
     w.set32(nameSlots[i], at);
     if (hasCb && i + 1 == list.size()) w.set32(cbSlot, at);
+  }
+  // Type names repeat: each text is stored once.
+  std::map<std::string, uint32_t> written;
+  for (const PendingString& s : strings) {
+    auto it = written.find(s.text);
+    if (it == written.end()) it = written.emplace(s.text, w.string(s.text)).first;
+    w.set32(s.slot, it->second);
   }
   w.set32(24, w.string("thaw-dxbc (SPIR-V translator)"));
   w.align4();

@@ -62,7 +62,7 @@ enum Decoration : uint32_t {
   DecBlock = 2, DecRowMajor = 4, DecColMajor = 5, DecArrayStride = 6, DecMatrixStride = 7,
   DecBuiltIn = 11, DecNoPerspective = 13, DecFlat = 14, DecCentroid = 16, DecSample = 17,
   DecLocation = 30, DecBinding = 33, DecDescriptorSet = 34, DecOffset = 35,
-  DecUserSemantic = 5635,
+  DecNoContraction = 42, DecUserSemantic = 5635,
 };
 
 enum BuiltIn : uint32_t {

@@ -18,6 +18,7 @@ const char* kPixelPrograms[] = {
     "arith_ps", "math_ps",      "vector_ps",     "round_ps",      "trig_ps", "explog_ps",
     "intops_ps", "select_ps",   "loop_ps",       "table_ps",      "localarray_ps",
     "saturate_ps", "intrinsics_ps", "deriv_ps",  "sample_ps",     "uv_ps",   "chain_ps", "flow_ps",
+    "matrix_ps", "precise_ps", "reflect_ps",
 };
 
 bool load(const std::string& name, dxbc::ContainerView& view, std::string& text) {
@@ -248,6 +249,80 @@ TEST(TranslatedPrograms, ConstantArraysUseTheImmediateConstantBuffer) {
   EXPECT_NE(text.find("icb[r"), std::string::npos) << text;
   ASSERT_TRUE(load("localarray_ps", view, text));
   EXPECT_NE(text.find("dcl_indexableTemp x0[6], 4"), std::string::npos) << text;
+}
+
+// Legal DXBC, but vkd3d-shader 1.2 turns a loop whose body ends in an
+// unconditional break into invalid SPIR-V; the run-once loop that wraps an
+// early return (flow_ps) is where the translator used to write one.
+TEST(TranslatedPrograms, NoLoopEndsInAnUnconditionalBreak) {
+  for (const char* name : kPixelPrograms) {
+    SCOPED_TRACE(name);
+    dxbc::ContainerView view;
+    std::string text;
+    ASSERT_TRUE(load(name, view, text));
+    const auto& code = view.program.code;
+    for (size_t i = 0; i + 1 < code.size(); ++i)
+      EXPECT_FALSE(code[i].opcode == dxbc::OpBreak && code[i + 1].opcode == dxbc::OpEndloop)
+          << "break right before endloop at instruction " << i << ":\n" << text;
+  }
+  dxbc::ContainerView view;
+  std::string text;
+  ASSERT_TRUE(load("flow_ps", view, text));
+  int exitsAtTheEnd = 0;
+  const auto& code = view.program.code;
+  for (size_t i = 0; i + 1 < code.size(); ++i)
+    if (code[i].opcode == dxbc::OpBreakc && code[i + 1].opcode == dxbc::OpEndloop &&
+        (code[i].controls & dxbc::kTestNonZeroBit))
+      ++exitsAtTheEnd;
+  EXPECT_EQ(exitsAtTheEnd, 1) << text;
+}
+
+bool refactoringAllowed(const dxbc::Program& program) {
+  for (const dxbc::Instruction& ins : program.code)
+    if (ins.opcode == dxbc::OpDclGlobalFlags && (ins.controls & dxbc::kRefactoringAllowedBit))
+      return true;
+  return false;
+}
+
+uint8_t preciseMask(const dxbc::Instruction& ins) {
+  return uint8_t((ins.controls & dxbc::kPreciseMask) >> dxbc::kPreciseShift);
+}
+
+// HLSL `precise` arrives as NoContraction on the SPIR-V results that compute
+// the value; those instructions, and only those, carry the precise mask, and
+// the program as a whole may no longer be refactored.
+TEST(TranslatedPrograms, PreciseArithmeticIsMarkedPerComponent) {
+  dxbc::ContainerView view;
+  std::string text;
+  ASSERT_TRUE(load("precise_ps", view, text));
+  EXPECT_FALSE(refactoringAllowed(view.program)) << text;
+  std::vector<std::pair<uint16_t, uint8_t>> precise;  // opcode, mask
+  for (const dxbc::Instruction& ins : view.program.code) {
+    if (!preciseMask(ins)) continue;
+    ASSERT_FALSE(ins.operands.empty());
+    EXPECT_EQ(preciseMask(ins), ins.operands[0].mask)
+        << "the mask names the written components: " << dxbc::formatInstruction(ins);
+    precise.push_back({ins.opcode, ins.operands[0].mask});
+    for (const dxbc::Operand& o : ins.operands)
+      EXPECT_NE(o.type, dxbc::OperandConstantBuffer)
+          << "the ordinary value is not precise: " << dxbc::formatInstruction(ins);
+  }
+  // cell = floor(uv * 900) / 900 on two lanes, half = cell.x * 900 / 2 on one;
+  // floor is exact and is not marked.
+  std::vector<std::pair<uint16_t, uint8_t>> expected = {
+      {dxbc::OpMul, 0x3}, {dxbc::OpDiv, 0x3}, {dxbc::OpMul, 0x1}, {dxbc::OpDiv, 0x1}};
+  ASSERT_EQ(precise.size(), expected.size()) << text;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(precise[i].first, expected[i].first) << text;
+    EXPECT_EQ(__builtin_popcount(precise[i].second), __builtin_popcount(expected[i].second))
+        << text;
+  }
+  EXPECT_NE(text.find("div [precise(xy)]"), std::string::npos) << text;
+
+  // Programs without precise values keep the global permission.
+  ASSERT_TRUE(load("chain_ps", view, text));
+  EXPECT_TRUE(refactoringAllowed(view.program)) << text;
+  for (const dxbc::Instruction& ins : view.program.code) EXPECT_EQ(preciseMask(ins), 0) << text;
 }
 
 std::vector<uint32_t> spirv(const std::string& name) {
