@@ -106,21 +106,22 @@ bool nextCaptureFrame(void* user, FrameTime& frame) {
 
 void finishCaptureFrame(void* user, uint32_t frameIndex, const FrameTime&) {
     CaptureRun& run = *static_cast<CaptureRun*>(user);
+    // Frames before the span are read back too: that waits for the renderer,
+    // which otherwise queues frames far ahead and the progress would count
+    // frames submitted rather than drawn.
+    const HRESULT hr = readCaptureFrame(run.target, run.context, run.pixels.data());
+    if (FAILED(hr)) {
+        failWith("reading a frame back failed", hr);
+        run.failed = true;
+        return;
+    }
     if (frameIndex >= run.plan.firstWritten) {
-        const HRESULT hr = readCaptureFrame(run.target, run.context, run.pixels.data());
-        if (FAILED(hr)) {
-            failWith("reading a frame back failed", hr);
-            run.failed = true;
-            return;
-        }
         if (!writeAll(run.output, run.pixels.data(), run.pixels.size())) {
             fprintf(stderr, "%s: writing frame %u to standard output failed (did the reader stop?)\n", kName,
                     frameIndex);
             run.failed = true;
             return;
         }
-    } else {
-        run.context->Flush();
     }
     reportProgress(run, frameIndex + 1, frameIndex + 1 == run.plan.renderedFrames);
 }
