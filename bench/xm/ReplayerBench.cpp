@@ -1,17 +1,20 @@
-// Prints how many times faster than real time the replayer generates a busy
-// 4-channel song shaped like the show's (tempo 3, BPM 170, a note every few
-// rows on every channel, looping 8-bit samples, vibrato and volume slides) and
-// a 32-channel song, on one core, with the plain frame-by-frame order for
+// Prints how many times faster than real time the replayer generates songs of
+// several shapes, on one core: a busy 4-channel song shaped like the show's
+// (tempo 3, BPM 170, a note every few rows on every channel, looping 8-bit
+// samples, vibrato and volume slides), a 32-channel one, and songs shaped like
+// the modules people have (gain and pitch slides on most ticks, ping-pong
+// loops, arpeggios, 16-bit samples), with the plain frame-by-frame order for
 // comparison. Frames are requested in the show's refill chunk of 4,096 and
-// the song loops for ever, so the voices never run dry.
+// the songs loop for ever.
 #include <time.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
-#include "BusySong.h"
+#include "SongShapes.h"
 #include "xm/ModulePlayer.h"
 #include "xm/Voices.h"
 
@@ -68,32 +71,43 @@ Result measure(const std::vector<uint8_t>& bytes, double minimumSeconds, Generat
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = argc > 1 ? atof(argv[1]) : 3.0;
-    if (seconds <= 0) seconds = 3.0;
+    double seconds = argc > 1 ? atof(argv[1]) : 2.0;
+    if (seconds <= 0) seconds = 2.0;
+    int runs = argc > 2 ? atoi(argv[2]) : 3;
+    if (runs <= 0) runs = 3;
 
     xmtest::BusySongOptions show;  // 4 channels, tempo 3, BPM 170
     show.allLooping = true;
     xmtest::BusySongOptions wide = show;
     wide.channels = 32;
+    using xmtest::SongShape;
+    auto busy = [](const xmtest::BusySongOptions& o) { return xmtest::writeXm(xmtest::makeBusySong(o)); };
+    auto shaped = [](SongShape shape) { return xmtest::writeXm(xmtest::makeShapedSong(shape)); };
 
     struct Case {
-        const char* name;
-        xmtest::BusySongOptions options;
+        std::string name;
+        std::vector<uint8_t> bytes;
         Generate generate;
-    } cases[] = {{"4 channels (tempo 3, BPM 170)", show, generateFrames},
-                 {"32 channels (tempo 3, BPM 170)", wide, generateFrames},
-                 {"4 channels, plain frame order", show, generateFramesReference}};
+    } cases[] = {{"4 ch busy (tempo 3, BPM 170)", busy(show), generateFrames},
+                 {"32 ch busy (tempo 3, BPM 170)", busy(wide), generateFrames},
+                 {shapeName(SongShape::Slides), shaped(SongShape::Slides), generateFrames},
+                 {shapeName(SongShape::Arpeggios), shaped(SongShape::Arpeggios), generateFrames},
+                 {shapeName(SongShape::Wide), shaped(SongShape::Wide), generateFrames},
+                 {"4 ch busy, plain frame order", busy(show), generateFramesReference},
+                 {std::string(shapeName(SongShape::Slides)) + ", plain order", shaped(SongShape::Slides),
+                  generateFramesReference}};
 
-    printf("replayer speed, one core, 44,100 Hz output, best of 3 runs of %.1f s of CPU time\n", seconds);
+    printf("replayer speed, one core, 44,100 Hz output, best of %d runs of %.1f s of thread CPU time\n", runs,
+           seconds);
     for (const Case& c : cases) {
-        std::vector<uint8_t> bytes = xmtest::writeXm(xmtest::makeBusySong(c.options));
         Result best{0, 0, 0, 0};
-        for (int run = 0; run < 3; ++run) {
-            Result r = measure(bytes, seconds, c.generate);
+        for (int run = 0; run < runs; ++run) {
+            Result r = measure(c.bytes, seconds, c.generate);
             if (r.realTime > best.realTime) best = r;
         }
-        printf("%-32s %8.0fx real time  (%llu frames in %.2f s of CPU time; %.0fx by the wall clock)\n", c.name,
-               best.realTime, static_cast<unsigned long long>(best.frames), best.seconds, best.wallRealTime);
+        printf("%-40s %8.0fx real time  (%llu frames in %.2f s of CPU time; %.0fx by the wall clock)\n",
+               c.name.c_str(), best.realTime, static_cast<unsigned long long>(best.frames), best.seconds,
+               best.wallRealTime);
     }
     return 0;
 }
