@@ -6,11 +6,17 @@
 // because channels share nothing while mixing; generateFramesReference keeps
 // that plain order so tests can hold the two against each other bit for bit.
 //
-// A tick is mixed in two stretches. Up to the frame where the last voice has
-// finished its crossfade and gain slides, channel by channel, each with the
-// full per-frame work. From there on every voice is steady (fixed gains, no
-// crossfade): 8-bit voices are mixed up to four at a time from per-tick tables
-// of their products, other voices on their own, always in channel order.
+// The active voices are mixed in groups of up to four neighbours in channel
+// order, frame by frame, so each frame's sum is loaded and stored once per
+// group and the voices' position updates overlap. A group runs in stretches:
+// while any of its voices crossfades or slides a gain, every voice does the
+// full per-frame work; once all are steady, 8-bit voices read per-tick tables
+// of their products and 16-bit voices multiply by fixed gains. Each voice's
+// loop is handled by one bounds test per frame; turns, wraps and ends take
+// the exact steps of the plain order (finishMove).
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 
 #include "xm/SampleCursor.h"
@@ -45,184 +51,9 @@ void mixFrame(Channel& channel, float* frame, float rampStep) {
     slideGain(channel.gain[1], channel.targetGain[1], rampStep);
 }
 
-bool isSteady(const Channel& channel) {
-    return channel.rampFrame >= kRampFrames && channel.gain[0] == channel.targetGain[0] &&
-           channel.gain[1] == channel.targetGain[1];
-}
-
-template <typename T>
-constexpr float kSampleScale = sizeof(T) == 1 ? 1.0f / 128.0f : 1.0f / 32768.0f;
-
-// The tight loops below assume a forward-moving read of a non-empty sample
-// (no loop or a forward loop).
-bool fitsSteadyLoop(const Channel& channel) {
-    const Sample& sample = *channel.sample;
-    return sample.length > 0 && channel.step >= 0.0f && sample.loopType != PingPongLoop;
-}
-
-// A steady voice on its own. Without a loop the voice ends at the sample's
-// end; a forward loop wraps at its end.
-template <typename T>
-void mixSteady(Channel& channel, const Sample& sample, float* out, uint64_t frames) {
-    const T* data = static_cast<const T*>(sample.data);
-    const uint32_t length = sample.length;
-    const bool looping = sample.loopType == ForwardLoop;
-    const float end = looping ? float(sample.loopEnd) : float(length);
-    const float loopLength = float(sample.loopLength), loopStart = float(sample.loopStart);
-    const float step = channel.step, left = channel.gain[0], right = channel.gain[1];
-    float position = channel.position;
-    for (uint64_t f = 0; f < frames; ++f) {
-        float value = float(data[sampleIndex(position, length)]) * kSampleScale<T>;
-        out[2 * f] += value * left;
-        out[2 * f + 1] += value * right;
-        position += step;
-        if (position >= end) {
-            if (!looping) {
-                position = -1.0f;
-                break;
-            }
-            position = wrapForwardLoop(position, end, loopLength, loopStart);
-        }
-    }
-    channel.position = position;
-}
-
-// For 8-bit data every frame's two products (value x left gain, value x
-// right gain) come from 256 possible values; computing them once per tick
-// leaves a steady voice a table lookup and two adds per frame. The products
-// are the very float operations of the plain order, so the output is the same.
-struct GainPair {
-    float left, right;
-};
-
-struct ByteValues {
-    float value[256];  // indexed by the stored byte
-    ByteValues() {
-        for (uint32_t byte = 0; byte < 256; ++byte) value[byte] = float(int8_t(byte)) * kSampleScale<int8_t>;
-    }
-};
-const ByteValues kByteValues;
-
-void fillGainTable(GainPair* table, float left, float right) {
-    for (uint32_t byte = 0; byte < 256; ++byte) {
-        table[byte].left = kByteValues.value[byte] * left;
-        table[byte].right = kByteValues.value[byte] * right;
-    }
-}
-
-// A steady 8-bit voice as the grouped loop sees it.
-struct TableVoice {
-    Channel* channel;
-    const uint8_t* data;
-    const GainPair* table;
-    float position, step, end, loopLength, loopStart;
-    uint32_t length;
-    bool looping;
-};
-
-// Below this many frames a voice's table costs more than it saves.
-constexpr uint64_t kGainTableMinFrames = 96;
-constexpr uint32_t kGroupSize = 4;
-
-bool fitsTableLoop(const Channel& channel) { return channel.sample->bits == 8 && fitsSteadyLoop(channel); }
-
-// Mixes up to kGroupSize steady voices together, frame by frame and in
-// channel order, so each frame's sum is loaded and stored once for the whole
-// group. Returns the frames done: all of them, or up to and including the
-// frame in which a voice without a loop ran out.
-template <uint32_t Count>
-uint64_t mixVoiceGroup(TableVoice* voices, float* out, uint64_t frames) {
-    // Locals rather than the records, so the compiler keeps them in
-    // registers: the output stores could otherwise alias the positions.
-    const uint8_t* data[Count];
-    const GainPair* table[Count];
-    float position[Count], step[Count], end[Count];
-    uint32_t length[Count];
-    for (uint32_t k = 0; k < Count; ++k) {
-        data[k] = voices[k].data;
-        table[k] = voices[k].table;
-        position[k] = voices[k].position;
-        step[k] = voices[k].step;
-        end[k] = voices[k].end;
-        length[k] = voices[k].length;
-    }
-    bool ended = false;
-    uint64_t f = 0;
-    while (f < frames) {
-        float left = out[2 * f], right = out[2 * f + 1];
-        bool passedEnd = false;
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC unroll 4
-#endif
-        for (uint32_t k = 0; k < Count; ++k) {
-            const GainPair& products = table[k][data[k][sampleIndex(position[k], length[k])]];
-            left += products.left;
-            right += products.right;
-            position[k] += step[k];
-            passedEnd |= position[k] >= end[k];
-        }
-        out[2 * f] = left;
-        out[2 * f + 1] = right;
-        ++f;
-        if (passedEnd) {
-            // Rare: a loop wraps or a voice runs out.
-            for (uint32_t k = 0; k < Count; ++k) {
-                if (position[k] < end[k]) continue;
-                if (voices[k].looping) {
-                    position[k] = wrapForwardLoop(position[k], end[k], voices[k].loopLength, voices[k].loopStart);
-                } else {
-                    position[k] = -1.0f;
-                    ended = true;
-                }
-            }
-            if (ended) break;
-        }
-    }
-    for (uint32_t k = 0; k < Count; ++k) voices[k].position = position[k];
-    return f;
-}
-
-uint64_t mixVoiceGroup(TableVoice* voices, uint32_t count, float* out, uint64_t frames) {
-    switch (count) {
-    case 1: return mixVoiceGroup<1>(voices, out, frames);
-    case 2: return mixVoiceGroup<2>(voices, out, frames);
-    case 3: return mixVoiceGroup<3>(voices, out, frames);
-    default: return mixVoiceGroup<4>(voices, out, frames);
-    }
-}
-
-void runVoiceGroup(TableVoice* voices, uint32_t count, float* out, uint64_t frames) {
-    uint64_t done = 0;
-    while (done < frames && count > 0) {
-        done += mixVoiceGroup(voices, count, out + 2 * done, frames - done);
-        // Voices that ran out drop out of the group; the order of the rest
-        // stays the channel order.
-        uint32_t kept = 0;
-        for (uint32_t k = 0; k < count; ++k) {
-            voices[k].channel->position = voices[k].position;
-            if (voices[k].position >= 0.0f) voices[kept++] = voices[k];
-        }
-        count = kept;
-    }
-    for (uint32_t k = 0; k < count; ++k) voices[k].channel->position = voices[k].position;
-}
-
-// Adds one channel's contribution to `frames` frames of the tick.
-void mixChannel(Channel& channel, float* out, uint64_t frames, float rampStep) {
-    uint64_t f = 0;
-    while (f < frames && isVoiceActive(channel) && !isSteady(channel)) {
-        mixFrame(channel, out + 2 * f, rampStep);
-        ++f;
-    }
-    if (f == frames || !isVoiceActive(channel)) return;
-
-    if (!fitsSteadyLoop(channel)) {
-        for (; f < frames && isVoiceActive(channel); ++f) mixFrame(channel, out + 2 * f, rampStep);
-        return;
-    }
-    const Sample& sample = *channel.sample;
-    if (sample.bits == 16) mixSteady<int16_t>(channel, sample, out + 2 * f, frames - f);
-    else mixSteady<int8_t>(channel, sample, out + 2 * f, frames - f);
+// A voice outside the grouped loops' assumptions, frame by frame.
+void mixChannelAlone(Channel& channel, float* out, uint64_t frames, float rampStep) {
+    for (uint64_t f = 0; f < frames && isVoiceActive(channel); ++f) mixFrame(channel, out + 2 * f, rampStep);
 }
 
 // Frames until the channel's crossfade is over and both gains have reached
@@ -242,60 +73,294 @@ uint64_t framesUntilSteady(const Channel& channel, float rampStep, uint64_t limi
     return frames;
 }
 
-// Mixes the frames after `start`, where every active voice is steady:
-// 8-bit voices in groups, any other voice on its own, always in channel order.
-void mixSteadyVoices(ModulePlayer* player, float* out, uint64_t frames) {
-    GainPair tables[kGroupSize][256];
-    TableVoice group[kGroupSize];
-    uint32_t grouped = 0;
-    for (uint32_t c = 0; c < player->channelCount; ++c) {
-        Channel& channel = player->channels[c];
-        if (!isVoiceActive(channel)) continue;
-        if (!fitsTableLoop(channel)) {
-            runVoiceGroup(group, grouped, out, frames);
-            grouped = 0;
-            mixChannel(channel, out, frames, player->volumeRampStep);
-            continue;
-        }
-        const Sample& sample = *channel.sample;
-        GainPair* table = tables[grouped];
-        fillGainTable(table, channel.gain[0], channel.gain[1]);
-        bool looping = sample.loopType == ForwardLoop;
-        group[grouped++] = TableVoice{&channel,
-                                      static_cast<const uint8_t*>(sample.data),
-                                      table,
-                                      channel.position,
-                                      channel.step,
-                                      looping ? float(sample.loopEnd) : float(sample.length),
-                                      float(sample.loopLength),
-                                      float(sample.loopStart),
-                                      sample.length,
-                                      looping};
-        if (grouped == kGroupSize) {
-            runVoiceGroup(group, grouped, out, frames);
-            grouped = 0;
+// Above this length a float no longer holds every frame index exactly.
+constexpr uint32_t kLongestGroupedSample = 1u << 24;
+
+// The grouped loops take voices with a readable sample, a finite step that
+// does not run backwards (a ping-pong loop's way back is a subtraction of
+// it) and a finite position; anything else is mixed on its own.
+bool fitsGroup(const Channel& channel) {
+    const Sample& sample = *channel.sample;
+    return sample.length > 0 && sample.length <= kLongestGroupedSample && channel.step >= 0.0f &&
+           channel.step <= FLT_MAX && channel.position <= FLT_MAX;
+}
+
+// A voice's movement as the grouped loops see it: each frame adds `step`
+// (negated on a ping-pong loop's way back, which equals the subtraction bit
+// for bit); while the result stays strictly between `low` and `high` no loop
+// rule applies, otherwise finishMove does the rest.
+struct Motion {
+    float position, step, low, high;
+};
+
+Motion aimMotion(const Channel& channel, const Sample& sample, float position) {
+    if (movesBackward(channel, sample)) return Motion{position, -channel.step, float(sample.loopStart), float(sample.length)};
+    uint32_t end = sample.loopType == NoLoop ? sample.length : std::min(sample.loopEnd, sample.length);
+    return Motion{position, channel.step, -INFINITY, float(end)};
+}
+
+bool leftRange(const Motion& motion) { return motion.position >= motion.high || motion.position <= motion.low; }
+
+// After a move that left the open range: the loop's rules, then the new way.
+void finishMotion(Motion& motion, Channel& channel, const Sample& sample) {
+    motion = aimMotion(channel, sample, finishMove(motion.position, channel.forward, sample));
+}
+
+template <typename T>
+constexpr float kSampleScale = sizeof(T) == 1 ? 1.0f / 128.0f : 1.0f / 32768.0f;
+
+// The plain order's sample read: the position's whole part, kept inside the
+// sample (float(length - 1) is exact for the lengths grouped).
+template <typename T>
+float readSample(const T* data, float position, float lastIndex) {
+    return float(data[static_cast<uint32_t>(std::min(position, lastIndex))]) * kSampleScale<T>;
+}
+
+constexpr uint32_t kGroupSize = 4;
+
+// One group's voices as locals, so the compiler keeps them in registers: the
+// output stores could otherwise alias the channel records.
+template <typename T, uint32_t Count>
+struct GroupState {
+    Channel* channel[Count];
+    const T* data[Count];
+    float lastIndex[Count];
+    Motion motion[Count];
+
+    explicit GroupState(Channel* const* channels) {
+        for (uint32_t k = 0; k < Count; ++k) {
+            channel[k] = channels[k];
+            const Sample& sample = *channel[k]->sample;
+            data[k] = static_cast<const T*>(sample.data);
+            lastIndex[k] = float(sample.length - 1);
+            motion[k] = aimMotion(*channel[k], sample, channel[k]->position);
         }
     }
-    runVoiceGroup(group, grouped, out, frames);
+
+    // After a frame in which some voice left its open range. Returns whether
+    // a voice ran out, which ends the stretch.
+    bool finishMotions() {
+        bool ended = false;
+        for (uint32_t k = 0; k < Count; ++k) {
+            if (!leftRange(motion[k])) continue;
+            finishMotion(motion[k], *channel[k], *channel[k]->sample);
+            ended |= motion[k].position < 0.0f;
+        }
+        return ended;
+    }
+
+    void store() {
+        for (uint32_t k = 0; k < Count; ++k) channel[k]->position = motion[k].position;
+    }
+};
+
+// The full per-frame work for a group: crossfades and gain slides. Returns
+// the frames done: all of them, or up to and including the frame in which a
+// voice ran out.
+template <typename T, uint32_t Count>
+uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, float rampStep) {
+    GroupState<T, Count> group(channels);
+    float gain[Count][2], target[Count][2];
+    uint32_t rampFrame[Count];
+    for (uint32_t k = 0; k < Count; ++k) {
+        for (int side = 0; side < 2; ++side) {
+            gain[k][side] = channels[k]->gain[side];
+            target[k][side] = channels[k]->targetGain[side];
+        }
+        rampFrame[k] = channels[k]->rampFrame;
+    }
+    uint64_t f = 0;
+    while (f < frames) {
+        float left = out[2 * f], right = out[2 * f + 1];
+        bool crossed = false;
+        for (uint32_t k = 0; k < Count; ++k) {
+            Motion& motion = group.motion[k];
+            float value = readSample(group.data[k], motion.position, group.lastIndex[k]);
+            if (rampFrame[k] < kRampFrames) {
+                float tail = channels[k]->rampTail[rampFrame[k]];
+                value = tail + (value - tail) * (float(rampFrame[k]) * (1.0f / 32.0f));
+                ++rampFrame[k];
+            }
+            left += value * gain[k][0];
+            right += value * gain[k][1];
+            slideGain(gain[k][0], target[k][0], rampStep);
+            slideGain(gain[k][1], target[k][1], rampStep);
+            motion.position += motion.step;
+            crossed |= leftRange(motion);
+        }
+        out[2 * f] = left;
+        out[2 * f + 1] = right;
+        ++f;
+        if (crossed && group.finishMotions()) break;
+    }
+    group.store();
+    for (uint32_t k = 0; k < Count; ++k) {
+        channels[k]->gain[0] = gain[k][0];
+        channels[k]->gain[1] = gain[k][1];
+        channels[k]->rampFrame = rampFrame[k];
+    }
+    return f;
+}
+
+// Steady 8-bit voices: every frame's two products (value x left gain, value x
+// right gain) come from 256 possible values, computed once per stretch, which
+// leaves a table lookup and two adds per frame. The products are the very
+// float operations of the plain order, so the output is the same.
+struct GainPair {
+    float left, right;
+};
+
+struct ByteValues {
+    float value[256];  // indexed by the stored byte
+    ByteValues() {
+        for (uint32_t byte = 0; byte < 256; ++byte) value[byte] = float(int8_t(byte)) * kSampleScale<int8_t>;
+    }
+};
+const ByteValues kByteValues;
+
+void fillGainTable(GainPair* table, float left, float right) {
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+        table[byte].left = kByteValues.value[byte] * left;
+        table[byte].right = kByteValues.value[byte] * right;
+    }
+}
+
+// Below this many frames a voice's table costs more than it saves.
+constexpr uint64_t kGainTableMinFrames = 96;
+
+template <uint32_t Count>
+uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
+    GainPair tables[Count][256];
+    for (uint32_t k = 0; k < Count; ++k) fillGainTable(tables[k], channels[k]->gain[0], channels[k]->gain[1]);
+    GroupState<int8_t, Count> group(channels);
+    uint64_t f = 0;
+    while (f < frames) {
+        float left = out[2 * f], right = out[2 * f + 1];
+        bool crossed = false;
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 4
+#endif
+        for (uint32_t k = 0; k < Count; ++k) {
+            Motion& motion = group.motion[k];
+            uint8_t byte = static_cast<uint8_t>(
+                group.data[k][static_cast<uint32_t>(std::min(motion.position, group.lastIndex[k]))]);
+            left += tables[k][byte].left;
+            right += tables[k][byte].right;
+            motion.position += motion.step;
+            crossed |= leftRange(motion);
+        }
+        out[2 * f] = left;
+        out[2 * f + 1] = right;
+        ++f;
+        if (crossed && group.finishMotions()) break;
+    }
+    group.store();
+    return f;
+}
+
+template <uint32_t Count>
+uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
+    GroupState<int16_t, Count> group(channels);
+    float gain[Count][2];
+    for (uint32_t k = 0; k < Count; ++k) {
+        gain[k][0] = channels[k]->gain[0];
+        gain[k][1] = channels[k]->gain[1];
+    }
+    uint64_t f = 0;
+    while (f < frames) {
+        float left = out[2 * f], right = out[2 * f + 1];
+        bool crossed = false;
+        for (uint32_t k = 0; k < Count; ++k) {
+            Motion& motion = group.motion[k];
+            float value = readSample(group.data[k], motion.position, group.lastIndex[k]);
+            left += value * gain[k][0];
+            right += value * gain[k][1];
+            motion.position += motion.step;
+            crossed |= leftRange(motion);
+        }
+        out[2 * f] = left;
+        out[2 * f + 1] = right;
+        ++f;
+        if (crossed && group.finishMotions()) break;
+    }
+    group.store();
+    return f;
+}
+
+using GroupMixer = uint64_t (*)(Channel* const*, float*, uint64_t);
+using UnsteadyMixer = uint64_t (*)(Channel* const*, float*, uint64_t, float);
+
+template <typename T>
+UnsteadyMixer unsteadyMixer(uint32_t count) {
+    static const UnsteadyMixer mixers[kGroupSize] = {mixUnsteady<T, 1>, mixUnsteady<T, 2>, mixUnsteady<T, 3>,
+                                                     mixUnsteady<T, 4>};
+    return mixers[count - 1];
+}
+
+GroupMixer steadyMixer(bool bytes, uint32_t count) {
+    static const GroupMixer byteMixers[kGroupSize] = {mixSteadyBytes<1>, mixSteadyBytes<2>, mixSteadyBytes<3>,
+                                                      mixSteadyBytes<4>};
+    static const GroupMixer wordMixers[kGroupSize] = {mixSteadyWords<1>, mixSteadyWords<2>, mixSteadyWords<3>,
+                                                      mixSteadyWords<4>};
+    return (bytes ? byteMixers : wordMixers)[count - 1];
+}
+
+// Mixes a group of voices of one sample width, neighbours in channel order,
+// over `frames` frames. Voices that run out drop out; the order of the rest
+// stays the channel order.
+void mixGroup(Channel** channels, uint32_t count, float* out, uint64_t frames, float rampStep) {
+    if (count == 0) return;
+    const bool bytes = channels[0]->sample->bits == 8;
+    uint64_t done = 0;
+    while (done < frames && count > 0) {
+        const uint64_t left = frames - done;
+        uint64_t unsteady = 0;
+        for (uint32_t k = 0; k < count; ++k)
+            unsteady = std::max(unsteady, framesUntilSteady(*channels[k], rampStep, left));
+        // A short steady remainder is not worth the tables.
+        if (bytes && unsteady > 0 && left - unsteady < kGainTableMinFrames) unsteady = left;
+        float* at = out + 2 * done;
+        if (unsteady > 0) {
+            done += bytes ? unsteadyMixer<int8_t>(count)(channels, at, unsteady, rampStep)
+                          : unsteadyMixer<int16_t>(count)(channels, at, unsteady, rampStep);
+        } else if (bytes && left < kGainTableMinFrames) {
+            done += unsteadyMixer<int8_t>(count)(channels, at, left, rampStep);
+        } else {
+            done += steadyMixer(bytes, count)(channels, at, left);
+        }
+        uint32_t kept = 0;
+        for (uint32_t k = 0; k < count; ++k)
+            if (isVoiceActive(*channels[k])) channels[kept++] = channels[k];
+        count = kept;
+    }
 }
 
 void mixFrames(ModulePlayer* player, float* out, uint64_t frames) {
     memset(out, 0, sizeof(float) * 2 * frames);
     if (isSilenced(player)) return;
-    // Up to the frame where the last voice settles, channel by channel.
-    uint64_t unsteady = 0;
-    for (uint32_t c = 0; c < player->channelCount; ++c) {
-        const Channel& channel = player->channels[c];
-        if (!isVoiceActive(channel)) continue;
-        uint64_t settle = framesUntilSteady(channel, player->volumeRampStep, frames);
-        if (settle > unsteady) unsteady = settle;
-    }
-    if (frames - unsteady < kGainTableMinFrames) unsteady = frames;
+    const float rampStep = player->volumeRampStep;
+    Channel* group[kGroupSize];
+    uint32_t grouped = 0;
     for (uint32_t c = 0; c < player->channelCount; ++c) {
         Channel& channel = player->channels[c];
-        if (isVoiceActive(channel)) mixChannel(channel, out, unsteady, player->volumeRampStep);
+        if (!isVoiceActive(channel)) continue;
+        if (!fitsGroup(channel)) {
+            mixGroup(group, grouped, out, frames, rampStep);
+            grouped = 0;
+            mixChannelAlone(channel, out, frames, rampStep);
+            continue;
+        }
+        if (grouped > 0 && group[0]->sample->bits != channel.sample->bits) {
+            mixGroup(group, grouped, out, frames, rampStep);
+            grouped = 0;
+        }
+        group[grouped++] = &channel;
+        if (grouped == kGroupSize) {
+            mixGroup(group, grouped, out, frames, rampStep);
+            grouped = 0;
+        }
     }
-    if (unsteady < frames) mixSteadyVoices(player, out + 2 * unsteady, frames - unsteady);
+    mixGroup(group, grouped, out, frames, rampStep);
     const float scale = player->amplification * player->globalVolume;
     for (uint64_t i = 0; i < 2 * frames; ++i) out[i] *= scale;
 }

@@ -1,7 +1,7 @@
 // The mixer: the channel-by-channel mixing must equal the plain frame-by-frame
 // order bit for bit, whatever the song and however the frames are requested.
-#include "BusySong.h"
 #include "PlayerFixture.h"
+#include "SongShapes.h"
 
 using namespace xmtest;
 
@@ -81,6 +81,21 @@ TEST(Mixer, MatchesTheFrameByFrameOrderOnBusySongs) {
         ASSERT_TRUE(hasSound(reference));
         expectBitIdentical(renderChunked(bytes, frames, {4096}), reference);
         expectBitIdentical(renderChunked(bytes, frames, {1, 7, 220, 4096, 649, 3}), reference);
+    }
+}
+
+TEST(Mixer, MatchesTheFrameByFrameOrderOnRealWorldShapes) {
+    // Gain slides on most ticks, ping-pong turns, one-shot ends and 16-bit
+    // data, in both frequency tables (odd seeds are linear).
+    const uint64_t frames = 44100 * 3;
+    for (SongShape shape : {SongShape::Slides, SongShape::Arpeggios, SongShape::Wide}) {
+        for (uint32_t seed : {1u, 2u}) {
+            SCOPED_TRACE(std::string(shapeName(shape)) + ", seed " + std::to_string(seed));
+            std::vector<uint8_t> bytes = writeXm(makeShapedSong(shape, seed));
+            std::vector<float> reference = renderReference(bytes, frames);
+            ASSERT_TRUE(hasSound(reference));
+            expectBitIdentical(renderChunked(bytes, frames, {4096, 13, 700}), reference);
+        }
     }
 }
 
