@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     if (seconds <= 0) seconds = 2.0;
     int runs = argc > 2 ? atoi(argv[2]) : 3;
     if (runs <= 0) runs = 3;
+    const char* only = argc > 3 ? argv[3] : nullptr;  // cases whose name contains this
 
     xmtest::BusySongOptions show;  // 4 channels, tempo 3, BPM 170
     show.allLooping = true;
@@ -100,6 +102,7 @@ int main(int argc, char** argv) {
     printf("replayer speed, one core, 44,100 Hz output, best of %d runs of %.1f s of thread CPU time\n", runs,
            seconds);
     for (const Case& c : cases) {
+        if (only && !strstr(c.name.c_str(), only)) continue;
         Result best{0, 0, 0, 0};
         for (int run = 0; run < runs; ++run) {
             Result r = measure(c.bytes, seconds, c.generate);
