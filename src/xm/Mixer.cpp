@@ -99,8 +99,6 @@ Motion aimMotion(const Channel& channel, const Sample& sample, float position) {
     return Motion{position, channel.step, -INFINITY, float(end)};
 }
 
-bool leftRange(const Motion& motion) { return motion.position >= motion.high || motion.position <= motion.low; }
-
 // After a move that left the open range: the loop's rules, then the new way.
 void finishMotion(Motion& motion, Channel& channel, const Sample& sample) {
     motion = aimMotion(channel, sample, finishMove(motion.position, channel.forward, sample));
@@ -109,48 +107,87 @@ void finishMotion(Motion& motion, Channel& channel, const Sample& sample) {
 template <typename T>
 constexpr float kSampleScale = sizeof(T) == 1 ? 1.0f / 128.0f : 1.0f / 32768.0f;
 
-// The plain order's sample read: the position's whole part, kept inside the
-// sample (float(length - 1) is exact for the lengths grouped).
-template <typename T>
-float readSample(const T* data, float position, float lastIndex) {
-    return float(data[static_cast<uint32_t>(std::min(position, lastIndex))]) * kSampleScale<T>;
-}
-
 constexpr uint32_t kGroupSize = 4;
 
-// One group's voices as locals, so the compiler keeps them in registers: the
-// output stores could otherwise alias the channel records.
+// A group's positions, one voice per lane, so that one vector add moves them
+// all: each lane's add is the very float add of the plain order.
+typedef float Float4 __attribute__((vector_size(16)));
+typedef int32_t Int4 __attribute__((vector_size(16)));
+
+inline Float4 lesserOf(Float4 a, Float4 b) {
+    Int4 takeA = a < b;
+    return reinterpret_cast<Float4>((takeA & reinterpret_cast<Int4>(a)) | (~takeA & reinterpret_cast<Int4>(b)));
+}
+
+inline bool anyLane(Int4 mask) {
+#if defined(__SSE__)
+    return __builtin_ia32_movmskps(reinterpret_cast<Float4>(mask)) != 0;
+#else
+    return (mask[0] | mask[1] | mask[2] | mask[3]) != 0;
+#endif
+}
+
+// Up to four voices' movement (Motion), one per lane. Lanes without a voice
+// stand still and never leave their range.
+struct Lanes {
+    Float4 position = {0, 0, 0, 0}, step = {0, 0, 0, 0};
+    Float4 low = {-INFINITY, -INFINITY, -INFINITY, -INFINITY}, high = {INFINITY, INFINITY, INFINITY, INFINITY};
+    Float4 lastIndex = {0, 0, 0, 0};
+
+    // The frame's sample indices (the plain order's read: the position's
+    // whole part, kept inside the sample), then every voice moves on.
+    // Returns the lanes that left their open range.
+    Int4 move(Int4& index) {
+        index = __builtin_convertvector(lesserOf(position, lastIndex), Int4);
+        position += step;
+        return (position >= high) | (position <= low);
+    }
+};
+
+// One group's voices. The loops copy `lanes` into a local, so that the
+// compiler keeps it in registers.
 template <typename T, uint32_t Count>
 struct GroupState {
     Channel* channel[Count];
     const T* data[Count];
-    float lastIndex[Count];
-    Motion motion[Count];
+    Lanes lanes;
+    bool ended = false;
 
     explicit GroupState(Channel* const* channels) {
         for (uint32_t k = 0; k < Count; ++k) {
             channel[k] = channels[k];
             const Sample& sample = *channel[k]->sample;
             data[k] = static_cast<const T*>(sample.data);
-            lastIndex[k] = float(sample.length - 1);
-            motion[k] = aimMotion(*channel[k], sample, channel[k]->position);
+            lanes.lastIndex[k] = float(sample.length - 1);
+            aim(k, aimMotion(*channel[k], sample, channel[k]->position));
         }
     }
 
-    // After a frame in which some voice left its open range. Returns whether
-    // a voice ran out, which ends the stretch.
-    bool finishMotions() {
-        bool ended = false;
+    void aim(uint32_t k, const Motion& motion) {
+        lanes.position[k] = motion.position;
+        lanes.step[k] = motion.step;
+        lanes.low[k] = motion.low;
+        lanes.high[k] = motion.high;
+    }
+
+    // After a frame in which some voice left its open range: the loop rules
+    // for those voices. A voice that runs out sets `ended`, which ends the
+    // stretch. Lanes go in and out by value, so that the loops' copy stays
+    // in registers.
+    Lanes finishMotions(Lanes moved, Int4 crossed) {
+        lanes = moved;
         for (uint32_t k = 0; k < Count; ++k) {
-            if (!leftRange(motion[k])) continue;
-            finishMotion(motion[k], *channel[k], *channel[k]->sample);
-            ended |= motion[k].position < 0.0f;
+            if (!crossed[k]) continue;
+            Motion motion{lanes.position[k], lanes.step[k], lanes.low[k], lanes.high[k]};
+            finishMotion(motion, *channel[k], *channel[k]->sample);
+            aim(k, motion);
+            ended |= motion.position < 0.0f;
         }
-        return ended;
+        return lanes;
     }
 
-    void store() {
-        for (uint32_t k = 0; k < Count; ++k) channel[k]->position = motion[k].position;
+    void store(const Lanes& moved) {
+        for (uint32_t k = 0; k < Count; ++k) channel[k]->position = moved.position[k];
     }
 };
 
@@ -160,6 +197,7 @@ struct GroupState {
 template <typename T, uint32_t Count>
 uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, float rampStep) {
     GroupState<T, Count> group(channels);
+    Lanes lanes = group.lanes;
     float gain[Count][2], target[Count][2];
     uint32_t rampFrame[Count];
     for (uint32_t k = 0; k < Count; ++k) {
@@ -172,10 +210,10 @@ uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, floa
     uint64_t f = 0;
     while (f < frames) {
         float left = out[2 * f], right = out[2 * f + 1];
-        bool crossed = false;
+        Int4 index;
+        Int4 crossed = lanes.move(index);
         for (uint32_t k = 0; k < Count; ++k) {
-            Motion& motion = group.motion[k];
-            float value = readSample(group.data[k], motion.position, group.lastIndex[k]);
+            float value = float(group.data[k][index[k]]) * kSampleScale<T>;
             if (rampFrame[k] < kRampFrames) {
                 float tail = channels[k]->rampTail[rampFrame[k]];
                 value = tail + (value - tail) * (float(rampFrame[k]) * (1.0f / 32.0f));
@@ -185,15 +223,16 @@ uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, floa
             right += value * gain[k][1];
             slideGain(gain[k][0], target[k][0], rampStep);
             slideGain(gain[k][1], target[k][1], rampStep);
-            motion.position += motion.step;
-            crossed |= leftRange(motion);
         }
         out[2 * f] = left;
         out[2 * f + 1] = right;
         ++f;
-        if (crossed && group.finishMotions()) break;
+        if (anyLane(crossed)) {
+            lanes = group.finishMotions(lanes, crossed);
+            if (group.ended) break;
+        }
     }
-    group.store();
+    group.store(lanes);
     for (uint32_t k = 0; k < Count; ++k) {
         channels[k]->gain[0] = gain[k][0];
         channels[k]->gain[1] = gain[k][1];
@@ -233,34 +272,33 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
     GainPair tables[Count][256];
     for (uint32_t k = 0; k < Count; ++k) fillGainTable(tables[k], channels[k]->gain[0], channels[k]->gain[1]);
     GroupState<int8_t, Count> group(channels);
+    Lanes lanes = group.lanes;
     uint64_t f = 0;
     while (f < frames) {
         float left = out[2 * f], right = out[2 * f + 1];
-        bool crossed = false;
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC unroll 4
-#endif
+        Int4 index;
+        Int4 crossed = lanes.move(index);
         for (uint32_t k = 0; k < Count; ++k) {
-            Motion& motion = group.motion[k];
-            uint8_t byte = static_cast<uint8_t>(
-                group.data[k][static_cast<uint32_t>(std::min(motion.position, group.lastIndex[k]))]);
+            uint8_t byte = static_cast<uint8_t>(group.data[k][index[k]]);
             left += tables[k][byte].left;
             right += tables[k][byte].right;
-            motion.position += motion.step;
-            crossed |= leftRange(motion);
         }
         out[2 * f] = left;
         out[2 * f + 1] = right;
         ++f;
-        if (crossed && group.finishMotions()) break;
+        if (anyLane(crossed)) {
+            lanes = group.finishMotions(lanes, crossed);
+            if (group.ended) break;
+        }
     }
-    group.store();
+    group.store(lanes);
     return f;
 }
 
 template <uint32_t Count>
 uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
     GroupState<int16_t, Count> group(channels);
+    Lanes lanes = group.lanes;
     float gain[Count][2];
     for (uint32_t k = 0; k < Count; ++k) {
         gain[k][0] = channels[k]->gain[0];
@@ -269,21 +307,22 @@ uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
     uint64_t f = 0;
     while (f < frames) {
         float left = out[2 * f], right = out[2 * f + 1];
-        bool crossed = false;
+        Int4 index;
+        Int4 crossed = lanes.move(index);
         for (uint32_t k = 0; k < Count; ++k) {
-            Motion& motion = group.motion[k];
-            float value = readSample(group.data[k], motion.position, group.lastIndex[k]);
+            float value = float(group.data[k][index[k]]) * kSampleScale<int16_t>;
             left += value * gain[k][0];
             right += value * gain[k][1];
-            motion.position += motion.step;
-            crossed |= leftRange(motion);
         }
         out[2 * f] = left;
         out[2 * f + 1] = right;
         ++f;
-        if (crossed && group.finishMotions()) break;
+        if (anyLane(crossed)) {
+            lanes = group.finishMotions(lanes, crossed);
+            if (group.ended) break;
+        }
     }
-    group.store();
+    group.store(lanes);
     return f;
 }
 
