@@ -133,15 +133,6 @@ struct Lanes {
     Float4 position = {0, 0, 0, 0}, step = {0, 0, 0, 0};
     Float4 low = {-INFINITY, -INFINITY, -INFINITY, -INFINITY}, high = {INFINITY, INFINITY, INFINITY, INFINITY};
     Float4 lastIndex = {0, 0, 0, 0};
-
-    // The frame's sample indices (the plain order's read: the position's
-    // whole part, kept inside the sample), then every voice moves on.
-    // Returns the lanes that left their open range.
-    Int4 move(Int4& index) {
-        index = __builtin_convertvector(lesserOf(position, lastIndex), Int4);
-        position += step;
-        return (position >= high) | (position <= low);
-    }
 };
 
 // One group's voices. The loops copy `lanes` into a local, so that the
@@ -191,32 +182,62 @@ struct GroupState {
     }
 };
 
-// The full per-frame work for a group: crossfades and gain slides. Returns
-// the frames done: all of them, or up to and including the frame in which a
-// voice ran out.
+// Runs a group frame by frame: `mixVoices` (index vector, frame) adds the
+// voices' values to the frame, in lane (channel) order. Between loop ends
+// everything stays in registers; a voice leaving its open range ends the
+// inner loop for finishMotions. Returns the frames done: all of them, or up
+// to and including the frame in which a voice ran out.
+template <typename T, uint32_t Count, typename MixVoices>
+uint64_t runGroup(GroupState<T, Count>& group, float* out, uint64_t frames, MixVoices mixVoices) {
+    Lanes lanes = group.lanes;
+    uint64_t f = 0;
+    while (f < frames) {
+        Float4 position = lanes.position;
+        const Float4 step = lanes.step, low = lanes.low, high = lanes.high, lastIndex = lanes.lastIndex;
+        Int4 crossed;
+        do {
+            // The plain order's read: the position's whole part, kept inside
+            // the sample; then every voice moves on.
+            Int4 index = __builtin_convertvector(lesserOf(position, lastIndex), Int4);
+            position += step;
+            crossed = (position >= high) | (position <= low);
+            mixVoices(index, out + 2 * f);
+            ++f;
+        } while (f < frames && !anyLane(crossed));
+        lanes.position = position;
+        if (anyLane(crossed)) {
+            lanes = group.finishMotions(lanes, crossed);
+            if (group.ended) break;
+        }
+    }
+    group.store(lanes);
+    return f;
+}
+
+// The full per-frame work for a group: crossfades and gain slides.
 template <typename T, uint32_t Count>
 uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, float rampStep) {
     GroupState<T, Count> group(channels);
-    Lanes lanes = group.lanes;
     float gain[Count][2], target[Count][2];
     uint32_t rampFrame[Count];
+    const float* tail[Count];
+    const T* data[Count];
     for (uint32_t k = 0; k < Count; ++k) {
         for (int side = 0; side < 2; ++side) {
             gain[k][side] = channels[k]->gain[side];
             target[k][side] = channels[k]->targetGain[side];
         }
         rampFrame[k] = channels[k]->rampFrame;
+        tail[k] = channels[k]->rampTail;
+        data[k] = group.data[k];
     }
-    uint64_t f = 0;
-    while (f < frames) {
-        float left = out[2 * f], right = out[2 * f + 1];
-        Int4 index;
-        Int4 crossed = lanes.move(index);
+    uint64_t done = runGroup(group, out, frames, [&](Int4 index, float* frame) {
+        float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
-            float value = float(group.data[k][index[k]]) * kSampleScale<T>;
+            float value = float(data[k][index[k]]) * kSampleScale<T>;
             if (rampFrame[k] < kRampFrames) {
-                float tail = channels[k]->rampTail[rampFrame[k]];
-                value = tail + (value - tail) * (float(rampFrame[k]) * (1.0f / 32.0f));
+                float from = tail[k][rampFrame[k]];
+                value = from + (value - from) * (float(rampFrame[k]) * (1.0f / 32.0f));
                 ++rampFrame[k];
             }
             left += value * gain[k][0];
@@ -224,21 +245,15 @@ uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, floa
             slideGain(gain[k][0], target[k][0], rampStep);
             slideGain(gain[k][1], target[k][1], rampStep);
         }
-        out[2 * f] = left;
-        out[2 * f + 1] = right;
-        ++f;
-        if (anyLane(crossed)) {
-            lanes = group.finishMotions(lanes, crossed);
-            if (group.ended) break;
-        }
-    }
-    group.store(lanes);
+        frame[0] = left;
+        frame[1] = right;
+    });
     for (uint32_t k = 0; k < Count; ++k) {
         channels[k]->gain[0] = gain[k][0];
         channels[k]->gain[1] = gain[k][1];
         channels[k]->rampFrame = rampFrame[k];
     }
-    return f;
+    return done;
 }
 
 // Steady 8-bit voices: every frame's two products (value x left gain, value x
@@ -272,58 +287,40 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
     GainPair tables[Count][256];
     for (uint32_t k = 0; k < Count; ++k) fillGainTable(tables[k], channels[k]->gain[0], channels[k]->gain[1]);
     GroupState<int8_t, Count> group(channels);
-    Lanes lanes = group.lanes;
-    uint64_t f = 0;
-    while (f < frames) {
-        float left = out[2 * f], right = out[2 * f + 1];
-        Int4 index;
-        Int4 crossed = lanes.move(index);
+    const uint8_t* data[Count];
+    for (uint32_t k = 0; k < Count; ++k) data[k] = reinterpret_cast<const uint8_t*>(group.data[k]);
+    return runGroup(group, out, frames, [&](Int4 index, float* frame) {
+        float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
-            uint8_t byte = static_cast<uint8_t>(group.data[k][index[k]]);
-            left += tables[k][byte].left;
-            right += tables[k][byte].right;
+            const GainPair& products = tables[k][data[k][index[k]]];
+            left += products.left;
+            right += products.right;
         }
-        out[2 * f] = left;
-        out[2 * f + 1] = right;
-        ++f;
-        if (anyLane(crossed)) {
-            lanes = group.finishMotions(lanes, crossed);
-            if (group.ended) break;
-        }
-    }
-    group.store(lanes);
-    return f;
+        frame[0] = left;
+        frame[1] = right;
+    });
 }
 
 template <uint32_t Count>
 uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
     GroupState<int16_t, Count> group(channels);
-    Lanes lanes = group.lanes;
     float gain[Count][2];
+    const int16_t* data[Count];
     for (uint32_t k = 0; k < Count; ++k) {
         gain[k][0] = channels[k]->gain[0];
         gain[k][1] = channels[k]->gain[1];
+        data[k] = group.data[k];
     }
-    uint64_t f = 0;
-    while (f < frames) {
-        float left = out[2 * f], right = out[2 * f + 1];
-        Int4 index;
-        Int4 crossed = lanes.move(index);
+    return runGroup(group, out, frames, [&](Int4 index, float* frame) {
+        float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
-            float value = float(group.data[k][index[k]]) * kSampleScale<int16_t>;
+            float value = float(data[k][index[k]]) * kSampleScale<int16_t>;
             left += value * gain[k][0];
             right += value * gain[k][1];
         }
-        out[2 * f] = left;
-        out[2 * f + 1] = right;
-        ++f;
-        if (anyLane(crossed)) {
-            lanes = group.finishMotions(lanes, crossed);
-            if (group.ended) break;
-        }
-    }
-    group.store(lanes);
-    return f;
+        frame[0] = left;
+        frame[1] = right;
+    });
 }
 
 using GroupMixer = uint64_t (*)(Channel* const*, float*, uint64_t);
