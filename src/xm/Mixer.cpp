@@ -78,11 +78,16 @@ constexpr uint32_t kLongestGroupedSample = 1u << 24;
 
 // The grouped loops take voices with a readable sample, a finite step that
 // does not run backwards (a ping-pong loop's way back is a subtraction of
-// it) and a finite position; anything else is mixed on its own.
+// it) and a position inside the sample; anything else is mixed on its own.
+//
+// The position then stays inside the sample without a clamp: a move that
+// stays in its open range (below) does, and finishMove leaves a forward loop
+// below its end, a ping-pong loop below the sample's end, and a voice without
+// a loop below the end or stopped.
 bool fitsGroup(const Channel& channel) {
     const Sample& sample = *channel.sample;
     return sample.length > 0 && sample.length <= kLongestGroupedSample && channel.step >= 0.0f &&
-           channel.step <= FLT_MAX && channel.position <= FLT_MAX;
+           channel.step <= FLT_MAX && channel.position < float(sample.length);
 }
 
 // A voice's movement as the grouped loops see it: each frame adds `step`
@@ -113,11 +118,7 @@ constexpr uint32_t kGroupSize = 4;
 // all: each lane's add is the very float add of the plain order.
 typedef float Float4 __attribute__((vector_size(16)));
 typedef int32_t Int4 __attribute__((vector_size(16)));
-
-inline Float4 lesserOf(Float4 a, Float4 b) {
-    Int4 takeA = a < b;
-    return reinterpret_cast<Float4>((takeA & reinterpret_cast<Int4>(a)) | (~takeA & reinterpret_cast<Int4>(b)));
-}
+typedef uint32_t UInt4 __attribute__((vector_size(16)));
 
 inline bool anyLane(Int4 mask) {
 #if defined(__SSE__)
@@ -132,7 +133,6 @@ inline bool anyLane(Int4 mask) {
 struct Lanes {
     Float4 position = {0, 0, 0, 0}, step = {0, 0, 0, 0};
     Float4 low = {-INFINITY, -INFINITY, -INFINITY, -INFINITY}, high = {INFINITY, INFINITY, INFINITY, INFINITY};
-    Float4 lastIndex = {0, 0, 0, 0};
 };
 
 // One group's voices. The loops copy `lanes` into a local, so that the
@@ -149,7 +149,6 @@ struct GroupState {
             channel[k] = channels[k];
             const Sample& sample = *channel[k]->sample;
             data[k] = static_cast<const T*>(sample.data);
-            lanes.lastIndex[k] = float(sample.length - 1);
             aim(k, aimMotion(*channel[k], sample, channel[k]->position));
         }
     }
@@ -193,12 +192,12 @@ uint64_t runGroup(GroupState<T, Count>& group, float* out, uint64_t frames, MixV
     uint64_t f = 0;
     while (f < frames) {
         Float4 position = lanes.position;
-        const Float4 step = lanes.step, low = lanes.low, high = lanes.high, lastIndex = lanes.lastIndex;
+        const Float4 step = lanes.step, low = lanes.low, high = lanes.high;
         Int4 crossed;
         do {
-            // The plain order's read: the position's whole part, kept inside
-            // the sample; then every voice moves on.
-            Int4 index = __builtin_convertvector(lesserOf(position, lastIndex), Int4);
+            // The plain order's read: the position's whole part; then every
+            // voice moves on.
+            UInt4 index = __builtin_convertvector(__builtin_convertvector(position, Int4), UInt4);
             position += step;
             crossed = (position >= high) | (position <= low);
             mixVoices(index, out + 2 * f);
@@ -231,7 +230,7 @@ uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, floa
         tail[k] = channels[k]->rampTail;
         data[k] = group.data[k];
     }
-    uint64_t done = runGroup(group, out, frames, [&](Int4 index, float* frame) {
+    uint64_t done = runGroup(group, out, frames, [&](UInt4 index, float* frame) {
         float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
             float value = float(data[k][index[k]]) * kSampleScale<T>;
@@ -289,7 +288,7 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
     GroupState<int8_t, Count> group(channels);
     const uint8_t* data[Count];
     for (uint32_t k = 0; k < Count; ++k) data[k] = reinterpret_cast<const uint8_t*>(group.data[k]);
-    return runGroup(group, out, frames, [&](Int4 index, float* frame) {
+    return runGroup(group, out, frames, [&](UInt4 index, float* frame) {
         float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
             const GainPair& products = tables[k][data[k][index[k]]];
@@ -301,25 +300,35 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
     });
 }
 
+// Steady 16-bit voices: the group's values are read into one vector, scaled
+// and multiplied by the gains lane by lane, and the products are added to the
+// frame's (left, right) pair in lane order, two sides per vector add.
 template <uint32_t Count>
 uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
     GroupState<int16_t, Count> group(channels);
-    float gain[Count][2];
-    const int16_t* data[Count];
+    Float4 leftGain = {0, 0, 0, 0}, rightGain = {0, 0, 0, 0};
+    const int16_t* data[kGroupSize];
     for (uint32_t k = 0; k < Count; ++k) {
-        gain[k][0] = channels[k]->gain[0];
-        gain[k][1] = channels[k]->gain[1];
+        leftGain[k] = channels[k]->gain[0];
+        rightGain[k] = channels[k]->gain[1];
         data[k] = group.data[k];
     }
-    return runGroup(group, out, frames, [&](Int4 index, float* frame) {
-        float left = frame[0], right = frame[1];
-        for (uint32_t k = 0; k < Count; ++k) {
-            float value = float(data[k][index[k]]) * kSampleScale<int16_t>;
-            left += value * gain[k][0];
-            right += value * gain[k][1];
-        }
-        frame[0] = left;
-        frame[1] = right;
+    const Float4 scale = {kSampleScale<int16_t>, kSampleScale<int16_t>, kSampleScale<int16_t>, kSampleScale<int16_t>};
+    return runGroup(group, out, frames, [&](UInt4 index, float* frame) {
+        Int4 raw = {0, 0, 0, 0};
+        for (uint32_t k = 0; k < Count; ++k) raw[k] = data[k][index[k]];
+        Float4 value = __builtin_convertvector(raw, Float4) * scale;
+        Float4 left = value * leftGain, right = value * rightGain;
+        // (left, right) of voices 0 and 1, then of voices 2 and 3.
+        Float4 low = __builtin_shufflevector(left, right, 0, 4, 1, 5);
+        Float4 high = __builtin_shufflevector(left, right, 2, 6, 3, 7);
+        Float4 sum = {frame[0], frame[1], 0.0f, 0.0f};
+        sum += low;
+        if (Count > 1) sum += __builtin_shufflevector(low, low, 2, 3, 2, 3);
+        if (Count > 2) sum += high;
+        if (Count > 3) sum += __builtin_shufflevector(high, high, 2, 3, 2, 3);
+        frame[0] = sum[0];
+        frame[1] = sum[1];
     });
 }
 
