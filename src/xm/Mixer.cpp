@@ -119,6 +119,21 @@ constexpr uint32_t kGroupSize = 4;
 typedef float Float4 __attribute__((vector_size(16)));
 typedef int32_t Int4 __attribute__((vector_size(16)));
 typedef uint32_t UInt4 __attribute__((vector_size(16)));
+typedef int16_t Short8 __attribute__((vector_size(16)));
+typedef int16_t Short4 __attribute__((vector_size(8)));
+typedef double Double2 __attribute__((vector_size(16)));
+
+// A frame's (left, right) in the first two lanes; the other two are 0.
+inline Float4 loadPair(const float* frame) {
+    double pair;
+    memcpy(&pair, frame, sizeof pair);
+    return reinterpret_cast<Float4>(Double2{pair, 0.0});
+}
+
+inline void storePair(float* frame, Float4 sum) {
+    double pair = reinterpret_cast<Double2>(sum)[0];
+    memcpy(frame, &pair, sizeof pair);
+}
 
 inline bool anyLane(Int4 mask) {
 #if defined(__SSE__)
@@ -300,35 +315,49 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
     });
 }
 
-// Steady 16-bit voices: the group's values are read into one vector, scaled
-// and multiplied by the gains lane by lane, and the products are added to the
-// frame's (left, right) pair in lane order, two sides per vector add.
+// Steady 16-bit voices: the group's values are read into one vector and
+// multiplied by the gains lane by lane, and the products are added to the
+// frame's (left, right) pair in lane order, both sides in one vector add.
+// The gains carry the 1/32768 scale: a power of two moves only the exponent,
+// so value x (gain / 32768) = (value / 32768) x gain as long as gain / 32768
+// is exact, which scaleWordGains checks.
+bool scaleWordGains(Channel* const* channels, uint32_t count, Float4& left, Float4& right) {
+    left = right = Float4{0, 0, 0, 0};
+    for (uint32_t k = 0; k < count; ++k) {
+        for (int side = 0; side < 2; ++side) {
+            float gain = channels[k]->gain[side];
+            float scaled = gain * kSampleScale<int16_t>;
+            if (scaled * 32768.0f != gain) return false;
+            (side == 0 ? left : right)[k] = scaled;
+        }
+    }
+    return true;
+}
+
 template <uint32_t Count>
 uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
+    Float4 leftGain, rightGain;
+    scaleWordGains(channels, Count, leftGain, rightGain);
     GroupState<int16_t, Count> group(channels);
-    Float4 leftGain = {0, 0, 0, 0}, rightGain = {0, 0, 0, 0};
     const int16_t* data[kGroupSize];
-    for (uint32_t k = 0; k < Count; ++k) {
-        leftGain[k] = channels[k]->gain[0];
-        rightGain[k] = channels[k]->gain[1];
-        data[k] = group.data[k];
-    }
-    const Float4 scale = {kSampleScale<int16_t>, kSampleScale<int16_t>, kSampleScale<int16_t>, kSampleScale<int16_t>};
+    for (uint32_t k = 0; k < Count; ++k) data[k] = group.data[k];
     return runGroup(group, out, frames, [&](UInt4 index, float* frame) {
-        Int4 raw = {0, 0, 0, 0};
+        Short8 raw = {0, 0, 0, 0, 0, 0, 0, 0};
         for (uint32_t k = 0; k < Count; ++k) raw[k] = data[k][index[k]];
-        Float4 value = __builtin_convertvector(raw, Float4) * scale;
+        // Each value into the high half of a 32-bit lane, then shifted down
+        // with its sign.
+        Int4 words = reinterpret_cast<Int4>(__builtin_shufflevector(raw, raw, 0, 0, 1, 1, 2, 2, 3, 3)) >> 16;
+        Float4 value = __builtin_convertvector(words, Float4);
         Float4 left = value * leftGain, right = value * rightGain;
         // (left, right) of voices 0 and 1, then of voices 2 and 3.
         Float4 low = __builtin_shufflevector(left, right, 0, 4, 1, 5);
         Float4 high = __builtin_shufflevector(left, right, 2, 6, 3, 7);
-        Float4 sum = {frame[0], frame[1], 0.0f, 0.0f};
+        Float4 sum = loadPair(frame);
         sum += low;
         if (Count > 1) sum += __builtin_shufflevector(low, low, 2, 3, 2, 3);
         if (Count > 2) sum += high;
         if (Count > 3) sum += __builtin_shufflevector(high, high, 2, 3, 2, 3);
-        frame[0] = sum[0];
-        frame[1] = sum[1];
+        storePair(frame, sum);
     });
 }
 
@@ -362,17 +391,21 @@ void mixGroup(Channel** channels, uint32_t count, float* out, uint64_t frames, f
         uint64_t unsteady = 0;
         for (uint32_t k = 0; k < count; ++k)
             unsteady = std::max(unsteady, framesUntilSteady(*channels[k], rampStep, left));
-        // A short steady remainder is not worth the tables.
-        if (bytes && unsteady > 0 && left - unsteady < kGainTableMinFrames) unsteady = left;
-        float* at = out + 2 * done;
-        if (unsteady > 0) {
-            done += bytes ? unsteadyMixer<int8_t>(count)(channels, at, unsteady, rampStep)
-                          : unsteadyMixer<int16_t>(count)(channels, at, unsteady, rampStep);
-        } else if (bytes && left < kGainTableMinFrames) {
-            done += unsteadyMixer<int8_t>(count)(channels, at, left, rampStep);
-        } else {
-            done += steadyMixer(bytes, count)(channels, at, left);
+        // The steady loops' set-up: tables for 8-bit voices, which a short
+        // stretch does not repay, and scaled gains for 16-bit voices, which
+        // must be exact. Without it the full per-frame work does as well.
+        bool steadyLoop = false;
+        if (unsteady == 0) {
+            Float4 leftGain, rightGain;
+            steadyLoop = bytes ? left >= kGainTableMinFrames : scaleWordGains(channels, count, leftGain, rightGain);
+        } else if (bytes && left - unsteady < kGainTableMinFrames) {
+            unsteady = left;
         }
+        if (!steadyLoop && unsteady == 0) unsteady = left;
+        float* at = out + 2 * done;
+        if (steadyLoop) done += steadyMixer(bytes, count)(channels, at, left);
+        else if (bytes) done += unsteadyMixer<int8_t>(count)(channels, at, unsteady, rampStep);
+        else done += unsteadyMixer<int16_t>(count)(channels, at, unsteady, rampStep);
         uint32_t kept = 0;
         for (uint32_t k = 0; k < count; ++k)
             if (isVoiceActive(*channels[k])) channels[kept++] = channels[k];
