@@ -271,13 +271,9 @@ uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, floa
 }
 
 // Steady 8-bit voices: every frame's two products (value x left gain, value x
-// right gain) come from 256 possible values, computed once per stretch, which
-// leaves a table lookup and two adds per frame. The products are the very
-// float operations of the plain order, so the output is the same.
-struct GainPair {
-    float left, right;
-};
-
+// right gain) come from 256 possible values, computed once for as long as the
+// gains hold, which leaves a table lookup and two adds per frame. The products
+// are the very float operations of the plain order, so the output is the same.
 struct ByteValues {
     float value[256];  // indexed by the stored byte
     ByteValues() {
@@ -286,29 +282,44 @@ struct ByteValues {
 };
 const ByteValues kByteValues;
 
-void fillGainTable(GainPair* table, float left, float right) {
-    for (uint32_t byte = 0; byte < 256; ++byte) {
-        table[byte].left = kByteValues.value[byte] * left;
-        table[byte].right = kByteValues.value[byte] * right;
+bool sameBits(float a, float b) { return memcmp(&a, &b, sizeof a) == 0; }
+
+const float (*gainTable(Channel& channel))[2] {
+    if (!channel.gainTableFilled || !sameBits(channel.tableGain[0], channel.gain[0]) ||
+        !sameBits(channel.tableGain[1], channel.gain[1])) {
+        for (uint32_t byte = 0; byte < 256; ++byte) {
+            channel.gainTable[byte][0] = kByteValues.value[byte] * channel.gain[0];
+            channel.gainTable[byte][1] = kByteValues.value[byte] * channel.gain[1];
+        }
+        channel.tableGain[0] = channel.gain[0];
+        channel.tableGain[1] = channel.gain[1];
+        channel.gainTableFilled = true;
     }
+    return channel.gainTable;
 }
 
-// Below this many frames a voice's table costs more than it saves.
+// Below this many frames a voice's table costs more than it saves, unless it
+// is already there.
 constexpr uint64_t kGainTableMinFrames = 96;
+
+bool hasGainTable(const Channel& channel) {
+    return channel.gainTableFilled && sameBits(channel.tableGain[0], channel.gain[0]) &&
+           sameBits(channel.tableGain[1], channel.gain[1]);
+}
 
 template <uint32_t Count>
 uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
-    GainPair tables[Count][256];
-    for (uint32_t k = 0; k < Count; ++k) fillGainTable(tables[k], channels[k]->gain[0], channels[k]->gain[1]);
+    const float(*tables[Count])[2];
+    for (uint32_t k = 0; k < Count; ++k) tables[k] = gainTable(*channels[k]);
     GroupState<int8_t, Count> group(channels);
     const uint8_t* data[Count];
     for (uint32_t k = 0; k < Count; ++k) data[k] = reinterpret_cast<const uint8_t*>(group.data[k]);
     return runGroup(group, out, frames, [&](UInt4 index, float* frame) {
         float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
-            const GainPair& products = tables[k][data[k][index[k]]];
-            left += products.left;
-            right += products.right;
+            const float* products = tables[k][data[k][index[k]]];
+            left += products[0];
+            right += products[1];
         }
         frame[0] = left;
         frame[1] = right;
@@ -397,7 +408,12 @@ void mixGroup(Channel** channels, uint32_t count, float* out, uint64_t frames, f
         bool steadyLoop = false;
         if (unsteady == 0) {
             Float4 leftGain, rightGain;
-            steadyLoop = bytes ? left >= kGainTableMinFrames : scaleWordGains(channels, count, leftGain, rightGain);
+            if (bytes) {
+                steadyLoop = left >= kGainTableMinFrames;
+                for (uint32_t k = 0; k < count; ++k) steadyLoop |= hasGainTable(*channels[k]);
+            } else {
+                steadyLoop = scaleWordGains(channels, count, leftGain, rightGain);
+            }
         } else if (bytes && left - unsteady < kGainTableMinFrames) {
             unsteady = left;
         }
