@@ -196,10 +196,34 @@ struct GroupState {
     }
 };
 
+// How many frames every voice of the group can surely move without leaving
+// its open range, judged without doing the adds. Each float add rounds by at
+// most half the spacing of floats around its result, and the results stay
+// below `high` (or above `low` and below the start, going backwards), so
+// after n frames a voice has moved by at most n x (step + spacing there).
+// The estimate stays below the real count by one frame and by the rounding
+// slack, so the frames it grants need no bounds test.
+template <uint32_t Count>
+uint64_t framesSurelyInRange(const Lanes& lanes, uint64_t limit) {
+    double least = double(limit);
+    for (uint32_t k = 0; k < Count; ++k) {
+        const float position = lanes.position[k], step = lanes.step[k];
+        const bool forward = step >= 0.0f;
+        // The largest magnitude a position reaches, and the room to the end.
+        const float largest = forward ? lanes.high[k] : position;
+        const double room = forward ? double(lanes.high[k]) - position : double(position) - lanes.low[k];
+        const double spacing = double(std::nextafter(largest, INFINITY)) - largest;
+        const double frames = std::floor(room / (std::fabs(double(step)) + spacing)) - 1.0;
+        least = std::min(least, frames);
+    }
+    return least > 0.0 ? static_cast<uint64_t>(least) : 0;
+}
+
 // Runs a group frame by frame: `mixVoices` (index vector, frame) adds the
 // voices' values to the frame, in lane (channel) order. Between loop ends
-// everything stays in registers; a voice leaving its open range ends the
-// inner loop for finishMotions. Returns the frames done: all of them, or up
+// everything stays in registers: first the frames that surely stay in range,
+// then frame by frame with a bounds test until a voice leaves its open range
+// and finishMotions takes over. Returns the frames done: all of them, or up
 // to and including the frame in which a voice ran out.
 template <typename T, uint32_t Count, typename MixVoices>
 uint64_t runGroup(GroupState<T, Count>& group, float* out, uint64_t frames, MixVoices mixVoices) {
@@ -208,16 +232,22 @@ uint64_t runGroup(GroupState<T, Count>& group, float* out, uint64_t frames, MixV
     while (f < frames) {
         Float4 position = lanes.position;
         const Float4 step = lanes.step, low = lanes.low, high = lanes.high;
-        Int4 crossed;
-        do {
-            // The plain order's read: the position's whole part; then every
-            // voice moves on.
+        // The plain order's read is the position's whole part; then every
+        // voice moves on.
+        for (uint64_t end = f + framesSurelyInRange<Count>(lanes, frames - f); f < end; ++f) {
+            UInt4 index = __builtin_convertvector(__builtin_convertvector(position, Int4), UInt4);
+            position += step;
+            mixVoices(index, out + 2 * f);
+        }
+        Int4 crossed = {0, 0, 0, 0};
+        while (f < frames) {
             UInt4 index = __builtin_convertvector(__builtin_convertvector(position, Int4), UInt4);
             position += step;
             crossed = (position >= high) | (position <= low);
             mixVoices(index, out + 2 * f);
             ++f;
-        } while (f < frames && !anyLane(crossed));
+            if (anyLane(crossed)) break;
+        }
         lanes.position = position;
         if (anyLane(crossed)) {
             lanes = group.finishMotions(lanes, crossed);
