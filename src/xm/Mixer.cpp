@@ -212,7 +212,9 @@ uint64_t framesSurelyInRange(const Lanes& lanes, uint64_t limit) {
         // The largest magnitude a position reaches, and the room to the end.
         const float largest = forward ? lanes.high[k] : position;
         const double room = forward ? double(lanes.high[k]) - position : double(position) - lanes.low[k];
-        const double spacing = double(std::nextafter(largest, INFINITY)) - largest;
+        // At least the spacing of floats up to `largest` (2^-23 of their
+        // power of two; 2^-149 below FLT_MIN).
+        const double spacing = double(std::max(largest, FLT_MIN)) * FLT_EPSILON;
         const double frames = std::floor(room / (std::fabs(double(step)) + spacing)) - 1.0;
         least = std::min(least, frames);
     }
