@@ -7,9 +7,10 @@ using namespace xmtest;
 
 namespace {
 
-std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t frames, uint8_t maxLoops = 0) {
+std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t frames, uint8_t maxLoops = 0,
+                                   uint32_t rate = 44100) {
     resetRandomSeed();
-    PlayerPtr player = loadPlayer(bytes);
+    PlayerPtr player = loadPlayer(bytes, rate);
     setMaxLoops(player.get(), maxLoops);
     std::vector<float> out(2 * frames);
     generateFramesReference(player.get(), out.data(), frames);
@@ -18,9 +19,9 @@ std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t f
 
 // Renders through generateFrames in chunks of the given sizes, cycling.
 std::vector<float> renderChunked(const std::vector<uint8_t>& bytes, uint64_t frames, std::vector<uint64_t> chunks,
-                                 uint8_t maxLoops = 0) {
+                                 uint8_t maxLoops = 0, uint32_t rate = 44100) {
     resetRandomSeed();
-    PlayerPtr player = loadPlayer(bytes);
+    PlayerPtr player = loadPlayer(bytes, rate);
     setMaxLoops(player.get(), maxLoops);
     std::vector<float> out(2 * frames);
     uint64_t done = 0;
@@ -96,6 +97,43 @@ TEST(Mixer, MatchesTheFrameByFrameOrderOnRealWorldShapes) {
             ASSERT_TRUE(hasSound(reference));
             expectBitIdentical(renderChunked(bytes, frames, {4096, 13, 700}), reference);
         }
+    }
+}
+
+TEST(Mixer, MatchesOnTinyLoopsHighNotesAndOffsetsBeyondTheLoop) {
+    // Loops of one to three frames turn or wrap on nearly every frame at high
+    // notes, offsets land beyond a loop's end or the sample's, and 8- and
+    // 16-bit voices alternate between neighbouring channels.
+    SongBuilder song(6, 32);
+    song.module.tempo = 2;
+    song.module.bpm = 200;
+    for (uint32_t i = 0; i < 6; ++i) {
+        XmSample s;
+        s.sixteenBit = i % 2 == 1;
+        uint32_t length = i < 3 ? 4 + i : 900 + 700 * i;
+        for (uint32_t v = 0; v < length; ++v) s.values.push_back(int32_t((v * 37 + i * 11) % 200) - 100);
+        if (s.sixteenBit)
+            for (int32_t& v : s.values) v *= 300;
+        s.loopType = uint8_t(i % 3 == 2 ? 0 : 2 - i % 3);  // ping-pong, forward, none
+        s.loopStart = i < 3 ? length - 1 - i % 2 : length / 3;
+        s.loopLength = i < 3 ? 1 + i % 2 : length / 5;
+        song.addInstrument(s);
+    }
+    for (uint32_t row = 0; row < 32; ++row) {
+        for (uint32_t c = 0; c < 6; ++c) {
+            if ((row + c) % 3 != 0) continue;
+            uint8_t note = uint8_t(row % 2 ? 90 + c : 30 + 5 * c);
+            uint8_t instrument = uint8_t(1 + (row / 3 + c) % 6);
+            uint8_t offset = uint8_t(row % 4 == 0 ? 1 + c : 0);  // 9xx: 256 or 128 frames each
+            song.cell(row, c) = XmCell{note, instrument, 0, uint8_t(offset ? 9 : 0), offset};
+        }
+    }
+    std::vector<uint8_t> bytes = song.bytes();
+    for (uint32_t rate : {44100u, 8000u}) {
+        SCOPED_TRACE(rate);
+        std::vector<float> reference = renderReference(bytes, 30000, 0, rate);
+        ASSERT_TRUE(hasSound(reference));
+        expectBitIdentical(renderChunked(bytes, 30000, {4096, 5}, 0, rate), reference);
     }
 }
 
