@@ -137,6 +137,35 @@ TEST(Mixer, MatchesOnTinyLoopsHighNotesAndOffsetsBeyondTheLoop) {
     }
 }
 
+TEST(Mixer, MatchesWhereFloatPositionsRoundByWholeFrames) {
+    // Above 2^23 frames a float position moves in whole frames, so a step of
+    // about 0.5 moves it by one frame on every add, twice as fast as the step
+    // says; the frames mixed without a bounds test must still end before the
+    // loop's end. A high note carries the voice into a short loop just above
+    // 2^23, then a tone portamento brings the step down to about 0.5.
+    const uint32_t loopStart = (1u << 23) + 1000, length = loopStart + 2000;
+    XmSample big;
+    big.values.resize(length);
+    for (uint32_t i = 0; i < length; ++i) big.values[i] = int32_t(i % 251) - 125;
+    big.loopType = 1;
+    big.loopStart = loopStart;
+    big.loopLength = length - loopStart;
+    SongBuilder song(1, 64);
+    song.module.tempo = 31;  // rows of about 2,400 frames at 1,000 Hz
+    song.module.bpm = 32;
+    song.addInstrument(big);
+    song.cell(0, 0) = XmCell{96, 1, 0, 0, 0};   // about 126 frames a frame: the loop by row 28
+    song.cell(30, 0) = XmCell{1, 0, 0, 3, 0xFF};  // slide to the lowest note
+    std::vector<uint8_t> bytes = song.bytes();
+    const uint64_t frames = 85000;
+    std::vector<float> reference = renderReference(bytes, frames, 0, 1000);
+    PlayerPtr probe = loadPlayer(bytes, 1000);
+    render(probe.get(), frames);
+    EXPECT_LT(probe->channels[0].step, 0.6f);
+    EXPECT_GE(probe->channels[0].position, float(loopStart));
+    expectBitIdentical(renderChunked(bytes, frames, {4096}, 0, 1000), reference);
+}
+
 TEST(Mixer, MatchesAcrossTheSilenceAfterTheLoopLimit) {
     BusySongOptions options;
     options.patterns = 1;
