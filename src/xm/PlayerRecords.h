@@ -131,6 +131,11 @@ struct Channel {
     uint32_t rampFrame;
     float rampTail[kRampFrames];
     float gain[2];
+    // The mixer's products of every 8-bit sample value with the gains in
+    // `tableGain` (left, right), kept from tick to tick while they hold.
+    bool gainTableFilled;
+    float tableGain[2];
+    float gainTable[256][2];
 };
 
 struct ModulePlayer {

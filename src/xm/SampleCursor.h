@@ -39,46 +39,51 @@ inline float wrapForwardLoop(float position, float loopEnd, float loopLength, fl
     return position;
 }
 
-// One frame's move for every loop type. Positions that a step much longer
-// than a ping-pong loop would throw past the sample's end restart the loop.
-inline void advancePosition(Channel& channel, const Sample& sample) {
-    float position = channel.position;
+// The rest of one frame's move for every loop type, given the position
+// already moved by the step (added going forward, subtracted going backward
+// in a ping-pong loop): the turns, wraps and the end of the sample. Positions
+// that a step much longer than a ping-pong loop would throw past the sample's
+// end restart the loop.
+inline float finishMove(float position, bool& forward, const Sample& sample) {
     switch (sample.loopType) {
     case ForwardLoop:
-        position = wrapForwardLoop(position + channel.step, float(sample.loopEnd), float(sample.loopLength),
-                                   float(sample.loopStart));
-        break;
+        return wrapForwardLoop(position, float(sample.loopEnd), float(sample.loopLength), float(sample.loopStart));
     case PingPongLoop:
-        if (channel.forward) {
-            position += channel.step;
+        if (forward) {
             if (position >= float(sample.loopEnd)) {
-                channel.forward = false;
+                forward = false;
                 position = 2.0f * float(sample.loopEnd) - position;
             }
             if (position >= float(sample.length)) {
-                channel.forward = false;
+                forward = false;
                 position -= float(sample.length - 1);
             }
         } else {
-            position -= channel.step;
             if (position <= float(sample.loopStart)) {
-                channel.forward = true;
+                forward = true;
                 position = 2.0f * float(sample.loopStart) - position;
             }
             if (position <= 0.0f) {
-                channel.forward = true;
+                forward = true;
                 position = 0.0f;
             }
         }
         if (position >= float(sample.length)) {
-            channel.forward = true;
+            forward = true;
             position = float(sample.loopStart);
         }
-        break;
+        return position;
     default:
-        position += channel.step;
-        if (position >= float(sample.length)) position = -1.0f;
-        break;
+        return position >= float(sample.length) ? -1.0f : position;
     }
-    channel.position = position;
+}
+
+inline bool movesBackward(const Channel& channel, const Sample& sample) {
+    return sample.loopType == PingPongLoop && !channel.forward;
+}
+
+// One frame's move.
+inline void advancePosition(Channel& channel, const Sample& sample) {
+    float moved = movesBackward(channel, sample) ? channel.position - channel.step : channel.position + channel.step;
+    channel.position = finishMove(moved, channel.forward, sample);
 }

@@ -1,15 +1,16 @@
 // The mixer: the channel-by-channel mixing must equal the plain frame-by-frame
 // order bit for bit, whatever the song and however the frames are requested.
-#include "BusySong.h"
 #include "PlayerFixture.h"
+#include "SongShapes.h"
 
 using namespace xmtest;
 
 namespace {
 
-std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t frames, uint8_t maxLoops = 0) {
+std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t frames, uint8_t maxLoops = 0,
+                                   uint32_t rate = 44100) {
     resetRandomSeed();
-    PlayerPtr player = loadPlayer(bytes);
+    PlayerPtr player = loadPlayer(bytes, rate);
     setMaxLoops(player.get(), maxLoops);
     std::vector<float> out(2 * frames);
     generateFramesReference(player.get(), out.data(), frames);
@@ -18,9 +19,9 @@ std::vector<float> renderReference(const std::vector<uint8_t>& bytes, uint64_t f
 
 // Renders through generateFrames in chunks of the given sizes, cycling.
 std::vector<float> renderChunked(const std::vector<uint8_t>& bytes, uint64_t frames, std::vector<uint64_t> chunks,
-                                 uint8_t maxLoops = 0) {
+                                 uint8_t maxLoops = 0, uint32_t rate = 44100) {
     resetRandomSeed();
-    PlayerPtr player = loadPlayer(bytes);
+    PlayerPtr player = loadPlayer(bytes, rate);
     setMaxLoops(player.get(), maxLoops);
     std::vector<float> out(2 * frames);
     uint64_t done = 0;
@@ -82,6 +83,87 @@ TEST(Mixer, MatchesTheFrameByFrameOrderOnBusySongs) {
         expectBitIdentical(renderChunked(bytes, frames, {4096}), reference);
         expectBitIdentical(renderChunked(bytes, frames, {1, 7, 220, 4096, 649, 3}), reference);
     }
+}
+
+TEST(Mixer, MatchesTheFrameByFrameOrderOnRealWorldShapes) {
+    // Gain slides on most ticks, ping-pong turns, one-shot ends and 16-bit
+    // data, in both frequency tables (odd seeds are linear).
+    const uint64_t frames = 44100 * 3;
+    for (SongShape shape : {SongShape::Slides, SongShape::Arpeggios, SongShape::Wide}) {
+        for (uint32_t seed : {1u, 2u}) {
+            SCOPED_TRACE(std::string(shapeName(shape)) + ", seed " + std::to_string(seed));
+            std::vector<uint8_t> bytes = writeXm(makeShapedSong(shape, seed));
+            std::vector<float> reference = renderReference(bytes, frames);
+            ASSERT_TRUE(hasSound(reference));
+            expectBitIdentical(renderChunked(bytes, frames, {4096, 13, 700}), reference);
+        }
+    }
+}
+
+TEST(Mixer, MatchesOnTinyLoopsHighNotesAndOffsetsBeyondTheLoop) {
+    // Loops of one to three frames turn or wrap on nearly every frame at high
+    // notes, offsets land beyond a loop's end or the sample's, and 8- and
+    // 16-bit voices alternate between neighbouring channels.
+    SongBuilder song(6, 32);
+    song.module.tempo = 2;
+    song.module.bpm = 200;
+    for (uint32_t i = 0; i < 6; ++i) {
+        XmSample s;
+        s.sixteenBit = i % 2 == 1;
+        uint32_t length = i < 3 ? 4 + i : 900 + 700 * i;
+        for (uint32_t v = 0; v < length; ++v) s.values.push_back(int32_t((v * 37 + i * 11) % 200) - 100);
+        if (s.sixteenBit)
+            for (int32_t& v : s.values) v *= 300;
+        s.loopType = uint8_t(i % 3 == 2 ? 0 : 2 - i % 3);  // ping-pong, forward, none
+        s.loopStart = i < 3 ? length - 1 - i % 2 : length / 3;
+        s.loopLength = i < 3 ? 1 + i % 2 : length / 5;
+        song.addInstrument(s);
+    }
+    for (uint32_t row = 0; row < 32; ++row) {
+        for (uint32_t c = 0; c < 6; ++c) {
+            if ((row + c) % 3 != 0) continue;
+            uint8_t note = uint8_t(row % 2 ? 90 + c : 30 + 5 * c);
+            uint8_t instrument = uint8_t(1 + (row / 3 + c) % 6);
+            uint8_t offset = uint8_t(row % 4 == 0 ? 1 + c : 0);  // 9xx: 256 or 128 frames each
+            song.cell(row, c) = XmCell{note, instrument, 0, uint8_t(offset ? 9 : 0), offset};
+        }
+    }
+    std::vector<uint8_t> bytes = song.bytes();
+    for (uint32_t rate : {44100u, 8000u}) {
+        SCOPED_TRACE(rate);
+        std::vector<float> reference = renderReference(bytes, 30000, 0, rate);
+        ASSERT_TRUE(hasSound(reference));
+        expectBitIdentical(renderChunked(bytes, 30000, {4096, 5}, 0, rate), reference);
+    }
+}
+
+TEST(Mixer, MatchesWhereFloatPositionsRoundByWholeFrames) {
+    // Above 2^23 frames a float position moves in whole frames, so a step of
+    // about 0.5 moves it by one frame on every add, twice as fast as the step
+    // says; the frames mixed without a bounds test must still end before the
+    // loop's end. A high note carries the voice into a short loop just above
+    // 2^23, then a tone portamento brings the step down to about 0.5.
+    const uint32_t loopStart = (1u << 23) + 1000, length = loopStart + 2000;
+    XmSample big;
+    big.values.resize(length);
+    for (uint32_t i = 0; i < length; ++i) big.values[i] = int32_t(i % 251) - 125;
+    big.loopType = 1;
+    big.loopStart = loopStart;
+    big.loopLength = length - loopStart;
+    SongBuilder song(1, 64);
+    song.module.tempo = 31;  // rows of about 2,400 frames at 1,000 Hz
+    song.module.bpm = 32;
+    song.addInstrument(big);
+    song.cell(0, 0) = XmCell{96, 1, 0, 0, 0};   // about 126 frames a frame: the loop by row 28
+    song.cell(30, 0) = XmCell{1, 0, 0, 3, 0xFF};  // slide to the lowest note
+    std::vector<uint8_t> bytes = song.bytes();
+    const uint64_t frames = 85000;
+    std::vector<float> reference = renderReference(bytes, frames, 0, 1000);
+    PlayerPtr probe = loadPlayer(bytes, 1000);
+    render(probe.get(), frames);
+    EXPECT_LT(probe->channels[0].step, 0.6f);
+    EXPECT_GE(probe->channels[0].position, float(loopStart));
+    expectBitIdentical(renderChunked(bytes, frames, {4096}, 0, 1000), reference);
 }
 
 TEST(Mixer, MatchesAcrossTheSilenceAfterTheLoopLimit) {
