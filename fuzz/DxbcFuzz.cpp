@@ -1,9 +1,11 @@
 // libFuzzer target: any bytes through what `thaw-dxbc disasm` does with a
 // file: the container reader, the checksum, the signature and program
 // decoders and the listing. Besides the sanitizers' checks it traps when a
-// refusal comes without a reason, and when a container that lists cleanly
-// does not survive being written out again from its chunks: the copy must
-// carry a valid checksum and list exactly as the original (bar that line).
+// refusal comes without a reason, when the chunks read out of a container
+// hold more bytes than the container itself, and when a container that lists
+// cleanly does not survive being written out again from its chunks: the copy
+// must carry a valid checksum and list exactly as the original (bar that
+// line).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<dxbc::Chunk> chunks;
     if (!dxbc::readContainer(data, size, chunks, error)) __builtin_trap();
+    uint64_t held = 32;
+    for (const dxbc::Chunk& chunk : chunks) held += 4 + 8 + chunk.data.size();
+    if (held > size) __builtin_trap();
     // The writer pads chunks to whole words; the program chunk already is one
     // (or the listing would have failed) and signatures end at their names.
     std::vector<uint8_t> copy = dxbc::writeContainer(chunks);
