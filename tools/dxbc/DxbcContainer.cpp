@@ -151,6 +151,10 @@ bool readContainer(const uint8_t* bytes, size_t size, std::vector<Chunk>& chunks
     error = "chunk count " + std::to_string(count) + " exceeds the container";
     return false;
   }
+  // Chunks are copied out, so they must not share bytes: offsets that all
+  // point at one large chunk would otherwise turn a small file into
+  // gigabytes of copies.
+  uint64_t claimed = 32 + 4 * uint64_t(count);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t at = get32(bytes + 32 + 4 * i);
     if (at > size || size - at < 8) {
@@ -161,6 +165,12 @@ bool readContainer(const uint8_t* bytes, size_t size, std::vector<Chunk>& chunks
     if (len > size - at - 8) {
       error = "chunk " + std::to_string(i) + " (" + fourCCText(get32(bytes + at)) +
               ") runs past the end of the container";
+      return false;
+    }
+    claimed += 8 + uint64_t(len);
+    if (claimed > size) {
+      error = "chunk " + std::to_string(i) + " (" + fourCCText(get32(bytes + at)) +
+              ") overlaps other chunks: they claim more bytes than the container holds";
       return false;
     }
     Chunk c;

@@ -87,6 +87,36 @@ TEST(ContainerReader, RejectsMalformedContainers) {
   EXPECT_FALSE(dxbc::readContainer(good.data(), 10, chunks, error));
 }
 
+// Offsets that share one chunk would make the reader copy it once per
+// offset: a 128 KiB file of them used to claim 2 GiB.
+TEST(ContainerReader, RejectsChunksThatShareBytes) {
+  std::vector<dxbc::Chunk> chunks(2);
+  chunks[0].fourcc = dxbc::fourCC('B', 'I', 'G', ' ');
+  chunks[0].data.assign(64, 7);
+  chunks[1].fourcc = dxbc::fourCC('S', 'M', 'A', 'L');
+  chunks[1].data.assign(4, 1);
+  std::vector<uint8_t> bytes = dxbc::writeContainer(chunks);
+  std::vector<dxbc::Chunk> back;
+  std::string error;
+  ASSERT_TRUE(dxbc::readContainer(bytes.data(), bytes.size(), back, error)) << error;
+
+  std::vector<uint8_t> shared = bytes;
+  memcpy(&shared[36], &shared[32], 4);  // the second offset names the first chunk
+  EXPECT_FALSE(dxbc::readContainer(shared.data(), shared.size(), back, error));
+  EXPECT_NE(error.find("overlaps"), std::string::npos) << error;
+
+  // Many offsets into the offset table itself, each reading a chunk that
+  // spans half the file.
+  const uint32_t size = 65536, count = (size - 32) / 4, at = size / 2 - 16;
+  std::vector<uint8_t> table(size, 0);
+  memcpy(&table[0], "DXBC", 4);
+  const uint32_t header[3] = {1, size, count};
+  memcpy(&table[20], header, 12);
+  for (uint32_t i = 0; i < count; ++i) memcpy(&table[32 + 4 * i], &at, 4);
+  EXPECT_FALSE(dxbc::readContainer(table.data(), table.size(), back, error));
+  EXPECT_NE(error.find("overlaps"), std::string::npos) << error;
+}
+
 TEST(ContainerWriter, PadsChunksAndRecordsOffsets) {
   std::vector<dxbc::Chunk> chunks(2);
   chunks[0].fourcc = dxbc::fourCC('A', 'B', 'C', 'D');
