@@ -159,7 +159,9 @@ uint64_t framesSurelyInRange(const Lanes& lanes, uint64_t limit) {
     double least = double(limit);
     for (uint32_t k = 0; k < Count; ++k) {
         const float position = lanes.position[k], step = lanes.step[k];
-        const bool forward = step >= 0.0f;
+        // The sign bit, not a comparison: a voice standing still on a
+        // ping-pong loop's way back has step -0 and its room is below it.
+        const bool forward = !std::signbit(step);
         // The largest magnitude a position reaches, and the room to the end.
         const float largest = forward ? lanes.high[k] : position;
         const double room = forward ? double(lanes.high[k]) - position : double(position) - lanes.low[k];

@@ -3,6 +3,9 @@
 #include "PlayerFixture.h"
 #include "SongShapes.h"
 
+#include <fstream>
+#include <iterator>
+
 using namespace xmtest;
 
 namespace {
@@ -202,4 +205,17 @@ TEST(Mixer, OutputIsNotClamped) {
     for (int c = 0; c < 16; ++c) expected += (127.0f / 128.0f) * gain;
     EXPECT_FLOAT_EQ(out[2 * 1999], expected * 0.25f);
     EXPECT_GT(out[2 * 1999], 2.8f);
+}
+
+TEST(Mixer, MatchesForAVoiceStandingStillBelowAPingPongLoop) {
+    // Found by fuzzing: a voice on a ping-pong loop's way back, left below the
+    // loop's start by a long step, then stopped (step 0). The plain order
+    // bounces it on its next move; the grouped loops took the step of -0 for
+    // a forward one and let it stand outside the loop.
+    std::ifstream file(XM_TEST_DATA "/pingpong-standstill-below-loop.xm", std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 1533u);
+    const uint64_t frames = 4096;
+    expectBitIdentical(renderChunked(bytes, frames, {333, 1, 0, 2048, 97, 4096}, 0, 8000),
+                       renderReference(bytes, frames, 0, 8000));
 }
