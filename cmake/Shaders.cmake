@@ -78,8 +78,10 @@ function(thaw_compile_hlsl out_var)
     list(APPEND include_flags -I${inc})
   endforeach()
 
+  # The optimised SPIR-V is an output too: the OpenGL ES programs are
+  # converted from it (thaw_spirv_to_glsl).
   add_custom_command(
-    OUTPUT ${out}
+    OUTPUT ${out} ${opt}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
     COMMAND ${THAW_GLSLANG_VALIDATOR} -D -V --hlsl-offsets -fhlsl_functionality1
             -S ${glslang_stage} -e ${ARG_ENTRY} ${include_flags} -o ${raw} ${source}
@@ -89,4 +91,23 @@ function(thaw_compile_hlsl out_var)
     COMMENT "Compiling HLSL ${name} (${ARG_STAGE}, ${ARG_ENTRY}) to DXBC"
     VERBATIM)
   set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
+
+# thaw_spirv_to_glsl(<out_var> DXBC <file.dxbc>)
+#
+# Converts the optimised SPIR-V that thaw_compile_hlsl made next to <file.dxbc>
+# into GLSL ES 3.00 text (<stem>.glsl beside it) with the native thaw-glsl
+# tool, for the OpenGL ES back end. Native builds only.
+function(thaw_spirv_to_glsl out_var)
+  cmake_parse_arguments(ARG "" "DXBC" "" ${ARGN})
+  string(REGEX REPLACE "\\.dxbc$" ".spv" spv ${ARG_DXBC})
+  string(REGEX REPLACE "\\.dxbc$" ".glsl" glsl ${ARG_DXBC})
+  get_filename_component(name ${glsl} NAME)
+  add_custom_command(
+    OUTPUT ${glsl}
+    COMMAND $<TARGET_FILE:thaw-glsl> ${spv} -o ${glsl}
+    DEPENDS ${spv} thaw-glsl
+    COMMENT "Converting ${name} to GLSL ES 3.00"
+    VERBATIM)
+  set(${out_var} ${glsl} PARENT_SCOPE)
 endfunction()

@@ -1,5 +1,7 @@
-// The show's compiled shader programs (shader model 5.0 DXBC containers),
-// embedded as byte arrays. Entry points are "vertex_main" and "pixel_main".
+// The show's compiled shader programs, embedded as byte arrays: shader model
+// 5.0 DXBC containers in thaw_shader_blobs (Direct3D 11, entry points
+// "vertex_main" and "pixel_main"), GLSL ES 3.00 text of the same programs in
+// thaw_shader_glsl (OpenGL ES; the size excludes the terminating zero).
 #pragma once
 
 #define THAW_DECLARE_SHADER_BLOB(name)    \

@@ -2,14 +2,8 @@
 
 #include "Orrery/gfx/Parameter.h"
 #include "Orrery/gfx/Pass.h"
-#include "app/ContextMath.h"
-
-int32_t screenWidth = 0;
-int32_t screenHeight = 0;
 
 namespace Orrery::Gfx {
-
-GfxContext gfxContext;
 
 void initContext(ContextDesc desc) {
     gfxContext.contextData = desc.data;
@@ -27,13 +21,6 @@ void initContext(ContextDesc desc) {
     desc.immediateContext->VSSetSamplers(0, kSamplerCount, samplers);
     desc.immediateContext->PSSetSamplers(0, kSamplerCount, samplers);
     desc.immediateContext->CSSetSamplers(0, kSamplerCount, samplers);
-}
-
-void updateContext(ContextBuffer data) {
-    deriveContext(gfxContext.contextData, data);
-    gfxContext.frameConstantsDesc.constant = true;
-    gfxContext.frameConstantsDesc.stride = int32_t(kContextBufferBytes);
-    gfxContext.frameConstantsDesc.countX = 1;
 }
 
 }  // namespace Orrery::Gfx

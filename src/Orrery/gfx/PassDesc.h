@@ -1,19 +1,19 @@
-// Draw and compute passes, and the fixed pipeline state every draw uses.
+// The descriptions of draw and compute passes, the same for every back end.
 //
 // Register convention shared with the shaders: the frame constant buffer at
 // b8; the six samplers at s0..s5; input i at t i (previous copy); render
 // target j of a draw pass at slot j (current copy); output j of a compute
 // pass at u(number of inputs + j) (current copy). There is no input layout
-// and no vertex or index buffer: vertices come from SV_VertexID.
+// and no vertex or index buffer: vertices come from the vertex index.
 #pragma once
 
-#include <d3d11.h>
-
 #include "Orrery/gfx/PassMath.h"
-#include "Orrery/gfx/Program.h"
-#include "Orrery/gfx/Resource.h"
+#include "Orrery/gfx/ProgramDesc.h"
+#include "base/GrowArray.h"
 
 namespace Orrery::Gfx {
+
+class Resource;
 
 namespace ResourceKind {
 enum Value : int32_t { Texture = 0, Buffer = 1 };
@@ -67,18 +67,6 @@ void drawPassDescInit(DrawPassDesc& desc);
 // Frees the description's names and lists (a configured pass keeps copies).
 void drawPassDescFree(DrawPassDesc& desc);
 
-struct DrawPass {
-    DrawPassDesc desc;
-    Program program;
-
-    DrawPass();  // the default description and a program without shaders
-
-    // Copies the description (targets, inputs and names deeply), forces the
-    // program kind to Graphics and builds the shaders. Returns buildShaders'
-    // result. The caller keeps ownership of `description`'s storage.
-    bool configure(DrawPassDesc description);
-};
-
 struct ComputePassDesc {
     ProgramDesc program;
     uint32_t threadsX;  // extent of the work in threads
@@ -96,27 +84,10 @@ struct ComputePassDesc {
 void computePassDescInit(ComputePassDesc& desc);
 void computePassDescFree(ComputePassDesc& desc);
 
-struct ComputePass {
-    ComputePassDesc desc;
-    Program program;
-
-    ComputePass();
-
-    // Copies the description deeply, forces the program kind to Compute and
-    // builds the shader.
-    bool configure(ComputePassDesc description);
-};
-
 struct PassEntry {
     int32_t kind;  // PassKind
     void* pass;    // ComputePass or DrawPass
 };
-
-// Fixed pipeline state.
-D3D11_PRIMITIVE_TOPOLOGY topologyOf(int32_t topology);
-D3D11_SAMPLER_DESC samplerDescOf(uint32_t slot);  // slots 0..5
-D3D11_RASTERIZER_DESC rasterizerDescOf(const DrawPassDesc& desc);
-D3D11_BLEND_DESC blendDescOf(const DrawPassDesc& desc);
 
 constexpr uint32_t kSamplerCount = 6;
 

@@ -5,8 +5,6 @@
 
 namespace Orrery::Gfx {
 
-void Resource::update() {}
-
 namespace {
 
 int32_t atLeastOne(int32_t v) { return v > 1 ? v : 1; }

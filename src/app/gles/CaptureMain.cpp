@@ -1,0 +1,186 @@
+// thawline-capture: the show rendered off-line on OpenGL ES without a
+// display, frame by frame at music time k / fps, through the same start-up,
+// graph and frame steps as the show. The options and the output are those of
+// ThawlineCapture.exe: raw RGBA rows, top first, on standard output; the
+// soundtrack to a file.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/GraphRuntime.h"
+#include "app/capture/CapturePlan.h"
+#include "app/capture/Soundtrack.h"
+#include "app/gles/GraphCheck.h"
+#include "app/gles/HeadlessGl.h"
+#include "app/gles/ShowFrames.h"
+#include "content/module/SongModule.h"
+#include "content/scene/Show.h"
+
+namespace {
+
+const char* kName = "thawline-capture";
+
+double secondsNow() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+void printUsage() {
+    // The shared text names the Windows program; the columns stay aligned.
+    const char* text = kCaptureUsage;
+    const char* windowsName = "ThawlineCapture.exe";
+    const char* at = std::strstr(text, windowsName);
+    if (!at) {
+        std::fputs(text, stdout);
+        return;
+    }
+    std::fwrite(text, 1, size_t(at - text), stdout);
+    std::fputs("thawline-capture   ", stdout);
+    std::fputs(at + std::strlen(windowsName), stdout);
+}
+
+bool writeSoundtrack(const CaptureOptions& options, const CapturePlan& plan) {
+    std::vector<float> frames(2 * plan.soundFrames);
+    if (renderSoundtrack(kSongModule, kSongModuleSize, plan.firstSoundFrame, plan.soundFrames, frames.data()) != 0) {
+        std::fprintf(stderr, "%s: the embedded song did not load\n", kName);
+        return false;
+    }
+    FILE* file = std::fopen(options.soundPath, "wb");
+    const size_t bytes = frames.size() * sizeof(float);
+    const bool written = file && std::fwrite(frames.data(), 1, bytes, file) == bytes;
+    if (file && std::fclose(file) != 0) file = nullptr;
+    if (!written || !file) {
+        std::fprintf(stderr, "%s: cannot write the soundtrack to %s\n", kName, options.soundPath);
+        return false;
+    }
+    return true;
+}
+
+struct Progress {
+    bool live;
+    double start;
+    double lastReport;
+    uint32_t reportedTenths;
+};
+
+void reportProgress(Progress& p, uint32_t done, uint32_t total, bool last) {
+    const double now = secondsNow();
+    const uint32_t tenths = uint32_t(uint64_t(done) * 10 / total);
+    if (p.live) {
+        if (!last && now - p.lastReport < 0.5) return;
+    } else if (!last && tenths == p.reportedTenths) {
+        return;
+    }
+    p.lastReport = now;
+    p.reportedTenths = tenths;
+    const double spent = now - p.start;
+    const double rate = spent > 0.0 ? done / spent : 0.0;
+    const double left = rate > 0.0 ? (total - done) / rate : 0.0;
+    const unsigned leftSeconds = unsigned(left + 0.5);
+    std::fprintf(stderr, "%s%s: frame %u/%u (%u%%), %.2f frames/s, %u:%02u left%s", p.live ? "\r" : "", kName, done,
+                 total, unsigned(uint64_t(done) * 100 / total), rate, leftSeconds / 60, leftSeconds % 60,
+                 p.live && !last ? "  " : "\n");
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    char error[512] = "";
+    switch (parseCaptureOptions(argc, argv, options, error, sizeof error)) {
+    case CaptureCommand::Help:
+        printUsage();
+        return 0;
+    case CaptureCommand::Error:
+        std::fprintf(stderr, "%s: %s\n", kName, error);
+        return 2;
+    case CaptureCommand::Run:
+        break;
+    }
+    const CapturePlan plan = planCapture(options);
+    if (options.describe) {
+        std::printf("%d %d %u %u %u %u %llu %llu\n", options.width, options.height, options.fps, plan.firstWritten,
+                    plan.writtenFrames, plan.renderedFrames, static_cast<unsigned long long>(plan.firstSoundFrame),
+                    static_cast<unsigned long long>(plan.soundFrames));
+        return 0;
+    }
+    if (options.soundPath && !writeSoundtrack(options, plan)) return 1;
+
+    HeadlessGl gl;
+    if (!openHeadlessGl(gl, error, sizeof error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error);
+        return 1;
+    }
+    if (const char* problem = Orrery::Gfx::glesContextProblem()) {
+        std::fprintf(stderr, "%s: %s\n", kName, problem);
+        return 1;
+    }
+
+    screenWidth = options.width;
+    screenHeight = options.height;
+    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
+
+    Show show = {};
+    buildShowGraph(show);
+    const GLuint screen = Orrery::Gfx::glesAttachScreenTarget(*show.runtime->outputTexture);
+    if (!screen) {
+        std::fprintf(stderr, "%s: cannot create the off-screen target\n", kName);
+        return 1;
+    }
+    if (!checkAssembledGraph(*show.runtime, error, sizeof error)) {
+        std::fprintf(stderr, "%s: the assembled show is incomplete: %s\n", kName, error);
+        return 1;
+    }
+
+    GLuint readFramebuffer = 0;
+    glGenFramebuffers(1, &readFramebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, screen, 0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+
+    // A reader that stops early is reported, not a silent death by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<uint8_t> pixels(size_t(options.width) * size_t(options.height) * 4);
+    Progress progress = {options.liveProgress, secondsNow(), 0.0, 0};
+    uint32_t written = 0;
+    bool failed = false;
+    for (uint32_t k = 0; k < plan.renderedFrames && !failed; ++k) {
+        drawShowFrame(show, k, captureFrameTime(k, options.fps), captureFrameStep(options.fps), aspect);
+        // Frames before the span are read back too, so that the progress
+        // counts frames drawn rather than frames queued.
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+        glReadPixels(0, 0, options.width, options.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        if (glGetError() != GL_NO_ERROR) {
+            std::fprintf(stderr, "%s: reading frame %u back failed\n", kName, k);
+            failed = true;
+            break;
+        }
+        if (k >= plan.firstWritten) {
+            if (std::fwrite(pixels.data(), 1, pixels.size(), stdout) != pixels.size()) {
+                std::fprintf(stderr, "%s: writing frame %u to standard output failed (did the reader stop?)\n", kName,
+                             k);
+                failed = true;
+                break;
+            }
+            written += 1;
+        }
+        reportProgress(progress, k + 1, plan.renderedFrames, k + 1 == plan.renderedFrames);
+    }
+    if (std::fflush(stdout) != 0 && !failed) {
+        std::fprintf(stderr, "%s: writing to standard output failed\n", kName);
+        failed = true;
+    }
+    if (!failed && written != plan.writtenFrames) {
+        std::fprintf(stderr, "%s: wrote %u of %u planned frames\n", kName, written, plan.writtenFrames);
+        failed = true;
+    }
+    trackSetDestroy(show.tracks);
+    closeHeadlessGl(gl);
+    return failed ? 1 : 0;
+}

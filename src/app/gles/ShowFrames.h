@@ -1,0 +1,13 @@
+// The show's start-up and frame step on the OpenGL ES back end.
+#pragma once
+
+#include <cstdint>
+
+#include "content/scene/Show.h"
+
+// initContext on the current context, the tracks, assembleShow and the
+// present pass. Reads screenWidth and screenHeight.
+void buildShowGraph(Show& show);
+
+// One frame at music time `time`: camera, block, parameters, runFrame.
+void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect);
