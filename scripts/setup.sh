@@ -11,7 +11,9 @@ packages=(
   glslang-tools spirv-tools
   libstb-dev libfreetype-dev zlib1g-dev fonts-bebas-neue
   wine wine64 xvfb xauth x11-utils xdotool imagemagick pulseaudio
-  ffmpeg fonts-dejavu-core python3 vkd3d-compiler
+  ffmpeg fonts-dejavu-core python3 vkd3d-compiler bc
+  libsdl2-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+  spirv-cross libspirv-cross-c-shared-dev
 )
 
 missing=()

@@ -14,7 +14,7 @@ void buildShowGraph(Show& show) {
     show.runtime->createPresentPass();
 }
 
-void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect) {
+void prepareShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect) {
     float camera[kCameraTrackCount];
     for (uint32_t i = 0; i < kCameraTrackCount; ++i) camera[i] = evaluateTrack(show.tracks, i, time);
     Mat4 view;
@@ -28,5 +28,9 @@ void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float 
     const uint32_t count =
         show.tracks.tracks.count < runtime.parameters.count ? show.tracks.tracks.count : runtime.parameters.count;
     for (uint32_t i = 0; i < count; ++i) runtime.parameters[i].value[0] = evaluateTrack(show.tracks, i, time);
-    runtime.runFrame();
+}
+
+void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect) {
+    prepareShowFrame(show, index, time, elapsed, aspect);
+    show.runtime->runFrame();
 }

@@ -9,5 +9,8 @@
 // present pass. Reads screenWidth and screenHeight.
 void buildShowGraph(Show& show);
 
-// One frame at music time `time`: camera, block, parameters, runFrame.
+// Everything of a frame before runFrame: camera, block, parameters.
+void prepareShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect);
+
+// One frame at music time `time`: prepareShowFrame, then runFrame.
 void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect);
