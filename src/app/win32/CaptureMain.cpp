@@ -10,9 +10,11 @@
 #include "app/capture/CapturePlan.h"
 #include "app/capture/Soundtrack.h"
 #include "app/win32/CaptureTarget.h"
+#include "app/ShowFrame.h"
 #include "app/win32/FrameDriver.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"
+#include "content/scene/ShowCheck.h"
 
 namespace {
 
@@ -58,72 +60,71 @@ bool writeSoundtrack(const CaptureOptions& options, const CapturePlan& plan) {
     return true;
 }
 
-// Frame k at music time k / fps, each a step of exactly 1 / fps; the frames
-// of the span are read back and written out in order.
-struct CaptureRun {
-    const CaptureOptions* options;
-    CapturePlan plan;
-    CaptureTarget target;
-    ID3D11DeviceContext* context;
-    HANDLE output;
-    std::vector<uint8_t> pixels;
-    uint32_t nextIndex;
-    bool failed;
+// Set by Ctrl-C, Ctrl-Break or the console closing (Wine turns SIGINT into
+// Ctrl-C); the frame loop stops at the next frame and reports it.
+volatile LONG interrupted = 0;
+
+BOOL WINAPI onConsoleControl(DWORD) {
+    InterlockedExchange(&interrupted, 1);
+    return TRUE;
+}
+
+struct Progress {
+    bool live;  // one line redrawn in place, or a line every 10%
+    uint32_t total;
     double startSeconds;
     double lastReport;
     uint32_t reportedTenths;
 };
 
-void reportProgress(CaptureRun& run, uint32_t done, bool last) {
+void reportProgress(Progress& progress, uint32_t done) {
+    const bool last = done == progress.total;
     const double now = secondsNow();
-    const uint32_t total = run.plan.renderedFrames;
-    const uint32_t tenths = uint32_t(uint64_t(done) * 10 / total);
-    if (run.options->liveProgress) {
-        if (!last && now - run.lastReport < 0.5) return;
-    } else if (!last && tenths == run.reportedTenths) {
+    const uint32_t tenths = uint32_t(uint64_t(done) * 10 / progress.total);
+    if (progress.live) {
+        if (!last && now - progress.lastReport < 0.5) return;
+    } else if (!last && tenths == progress.reportedTenths) {
         return;
     }
-    run.lastReport = now;
-    run.reportedTenths = tenths;
-    const double spent = now - run.startSeconds;
+    progress.lastReport = now;
+    progress.reportedTenths = tenths;
+    const double spent = now - progress.startSeconds;
     const double rate = spent > 0.0 ? done / spent : 0.0;
-    const double left = rate > 0.0 ? (total - done) / rate : 0.0;
+    const double left = rate > 0.0 ? (progress.total - done) / rate : 0.0;
     const unsigned leftSeconds = unsigned(left + 0.5);
-    fprintf(stderr, "%s%s: frame %u/%u (%u%%), %.2f frames/s, %u:%02u left%s", run.options->liveProgress ? "\r" : "",
-            kName, done, total, unsigned(uint64_t(done) * 100 / total), rate, leftSeconds / 60, leftSeconds % 60,
-            run.options->liveProgress && !last ? "  " : "\n");
+    fprintf(stderr, "%s%s: frame %u/%u (%u%%), %.2f frames/s, %u:%02u left%s", progress.live ? "\r" : "", kName, done,
+            progress.total, unsigned(uint64_t(done) * 100 / progress.total), rate, leftSeconds / 60, leftSeconds % 60,
+            progress.live && !last ? "  " : "\n");
     fflush(stderr);
 }
 
-bool nextCaptureFrame(void* user, FrameTime& frame) {
-    CaptureRun& run = *static_cast<CaptureRun*>(user);
-    if (run.failed || run.nextIndex >= run.plan.renderedFrames) return false;
-    frame.time = captureFrameTime(run.nextIndex, run.options->fps);
-    frame.elapsed = captureFrameStep(run.options->fps);
-    run.nextIndex += 1;
-    return true;
-}
-
-void finishCaptureFrame(void* user, uint32_t frameIndex, const FrameTime&) {
-    CaptureRun& run = *static_cast<CaptureRun*>(user);
-    // Frames before the span are read back too: that waits for the renderer,
-    // which otherwise queues frames far ahead and the progress would count
-    // frames submitted rather than drawn.
-    const HRESULT hr = readCaptureFrame(run.target, run.context, run.pixels.data());
-    if (FAILED(hr)) {
-        failWith("reading a frame back failed", hr);
-        run.failed = true;
-        return;
-    }
-    if (frameIndex >= run.plan.firstWritten) {
-        if (!writeAll(run.output, run.pixels.data(), run.pixels.size())) {
-            fprintf(stderr, "%s: writing frame %u to standard output failed (did the reader stop?)\n", kName,
-                    frameIndex);
-            run.failed = true;
-            return;
+// Frame k at music time k / fps, each a step of exactly 1 / fps. Every frame
+// from 0 is drawn and read back (reading waits for the renderer, which would
+// otherwise queue frames far ahead and the progress would count frames
+// submitted, not drawn); those of the span go to standard output in order.
+// Returns the exit code: 0 only when every planned frame was written.
+int captureFrames(Show& show, const CaptureOptions& options, const CapturePlan& plan, CaptureTarget& target,
+                  ID3D11DeviceContext* context) {
+    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    std::vector<uint8_t> pixels(size_t(options.width) * size_t(options.height) * 4);
+    Progress progress = {options.liveProgress, plan.renderedFrames, secondsNow(), 0.0, 0};
+    for (uint32_t k = 0; k < plan.renderedFrames; ++k) {
+        if (interrupted) {
+            fprintf(stderr, "%s%s: interrupted after %u of %u frames\n", options.liveProgress ? "\n" : "", kName, k,
+                    plan.renderedFrames);
+            return 130;
         }
+        drawShowFrame(show, k, captureFrameTime(k, options.fps), captureFrameStep(options.fps), aspect);
+        const HRESULT hr = readCaptureFrame(target, context, pixels.data());
+        if (FAILED(hr)) return failWith("reading a frame back failed", hr);
+        if (k >= plan.firstWritten && !writeAll(output, pixels.data(), pixels.size())) {
+            fprintf(stderr, "%s: writing frame %u to standard output failed (did the reader stop?)\n", kName, k);
+            return 1;
+        }
+        reportProgress(progress, k + 1);
     }
-    reportProgress(run, frameIndex + 1, frameIndex + 1 == run.plan.renderedFrames);
+    return 0;
 }
 
 }  // namespace
@@ -150,9 +151,9 @@ int main(int argc, char** argv) {
     }
     if (options.soundPath && !writeSoundtrack(options, plan)) return 1;
 
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
     screenWidth = options.width;
     screenHeight = options.height;
-    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
 
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;
@@ -161,20 +162,18 @@ int main(int argc, char** argv) {
                                    &device, nullptr, &context);
     if (FAILED(hr)) return failWith("no Direct3D 11 device: D3D11CreateDevice failed", hr);
 
-    CaptureRun run = {};
-    run.options = &options;
-    run.plan = plan;
-    run.context = context;
-    run.output = GetStdHandle(STD_OUTPUT_HANDLE);
-    hr = createCaptureTarget(run.target, device, uint32_t(options.width), uint32_t(options.height));
+    CaptureTarget target = {};
+    hr = createCaptureTarget(target, device, uint32_t(options.width), uint32_t(options.height));
     if (FAILED(hr)) return failWith("cannot create the off-screen target", hr);
-    run.pixels.resize(size_t(options.width) * size_t(options.height) * 4);
 
     Show show = {};
-    buildShowGraph(show, device, context, run.target.view);
-    run.startSeconds = secondsNow();
-    run.reportedTenths = 0;
-    runShowFrames(show, aspect, {&run, nextCaptureFrame, finishCaptureFrame});
+    buildShowGraph(show, device, context, target.view);
+    char missing[160];
+    if (!showResourcesComplete(show, missing, sizeof missing)) {
+        fprintf(stderr, "%s: %s\n", kName, missing);
+        return 1;
+    }
+    const int status = captureFrames(show, options, plan, target, context);
     trackSetDestroy(show.tracks);
-    return run.failed ? 1 : 0;
+    return status;
 }

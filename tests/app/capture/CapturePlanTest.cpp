@@ -85,4 +85,10 @@ TEST(CapturePlan, BadOptionsGiveOneLineReasons) {
     EXPECT_EQ(parse({"--size", "16x16", "--to", "46.57"}).command, CaptureCommand::Run);
 }
 
+// A start past the end is outside the show, whatever the default end is.
+TEST(CapturePlan, AStartPastTheShowIsOutsideIt) {
+    EXPECT_NE(parse({"--from", "50"}).error.find("--from 50 lies outside the show"), std::string::npos);
+    EXPECT_NE(parse({"--from", "46.57"}).error.find("outside the show"), std::string::npos);
+}
+
 }  // namespace
