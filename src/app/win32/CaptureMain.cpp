@@ -8,7 +8,7 @@
 
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/capture/CapturePlan.h"
-#include "app/capture/Soundtrack.h"
+#include "app/capture/CaptureReport.h"
 #include "app/win32/CaptureTarget.h"
 #include "app/ShowFrame.h"
 #include "app/win32/FrameDriver.h"
@@ -25,13 +25,6 @@ int failWith(const char* message, HRESULT hr) {
     return 1;
 }
 
-double secondsNow() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return double(count.QuadPart) / double(frequency.QuadPart);
-}
-
 bool writeAll(HANDLE handle, const uint8_t* data, size_t size) {
     while (size > 0) {
         DWORD chunk = size > (1u << 30) ? (1u << 30) : DWORD(size);
@@ -39,23 +32,6 @@ bool writeAll(HANDLE handle, const uint8_t* data, size_t size) {
         if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) return false;
         data += written;
         size -= written;
-    }
-    return true;
-}
-
-bool writeSoundtrack(const CaptureOptions& options, const CapturePlan& plan) {
-    std::vector<float> frames(2 * plan.soundFrames);
-    if (renderSoundtrack(kSongModule, kSongModuleSize, plan.firstSoundFrame, plan.soundFrames, frames.data()) != 0) {
-        fprintf(stderr, "%s: the embedded song did not load\n", kName);
-        return false;
-    }
-    FILE* file = fopen(options.soundPath, "wb");
-    const size_t bytes = frames.size() * sizeof(float);
-    const bool written = file && fwrite(frames.data(), 1, bytes, file) == bytes;
-    if (file && fclose(file) != 0) file = nullptr;
-    if (!written || !file) {
-        fprintf(stderr, "%s: cannot write the soundtrack to %s\n", kName, options.soundPath);
-        return false;
     }
     return true;
 }
@@ -69,35 +45,6 @@ BOOL WINAPI onConsoleControl(DWORD) {
     return TRUE;
 }
 
-struct Progress {
-    bool live;  // one line redrawn in place, or a line every 10%
-    uint32_t total;
-    double startSeconds;
-    double lastReport;
-    uint32_t reportedTenths;
-};
-
-void reportProgress(Progress& progress, uint32_t done) {
-    const bool last = done == progress.total;
-    const double now = secondsNow();
-    const uint32_t tenths = uint32_t(uint64_t(done) * 10 / progress.total);
-    if (progress.live) {
-        if (!last && now - progress.lastReport < 0.5) return;
-    } else if (!last && tenths == progress.reportedTenths) {
-        return;
-    }
-    progress.lastReport = now;
-    progress.reportedTenths = tenths;
-    const double spent = now - progress.startSeconds;
-    const double rate = spent > 0.0 ? done / spent : 0.0;
-    const double left = rate > 0.0 ? (progress.total - done) / rate : 0.0;
-    const unsigned leftSeconds = unsigned(left + 0.5);
-    fprintf(stderr, "%s%s: frame %u/%u (%u%%), %.2f frames/s, %u:%02u left%s", progress.live ? "\r" : "", kName, done,
-            progress.total, unsigned(uint64_t(done) * 100 / progress.total), rate, leftSeconds / 60, leftSeconds % 60,
-            progress.live && !last ? "  " : "\n");
-    fflush(stderr);
-}
-
 // Frame k at music time k / fps, each a step of exactly 1 / fps. Every frame
 // from 0 is drawn and read back (reading waits for the renderer, which would
 // otherwise queue frames far ahead and the progress would count frames
@@ -108,7 +55,7 @@ int captureFrames(Show& show, const CaptureOptions& options, const CapturePlan& 
     const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     std::vector<uint8_t> pixels(size_t(options.width) * size_t(options.height) * 4);
-    Progress progress = {options.liveProgress, plan.renderedFrames, secondsNow(), 0.0, 0};
+    CaptureProgress progress = startCaptureProgress(kName, options.liveProgress, plan.renderedFrames);
     for (uint32_t k = 0; k < plan.renderedFrames; ++k) {
         if (interrupted) {
             fprintf(stderr, "%s%s: interrupted after %u of %u frames\n", options.liveProgress ? "\n" : "", kName, k,
@@ -122,7 +69,7 @@ int captureFrames(Show& show, const CaptureOptions& options, const CapturePlan& 
             fprintf(stderr, "%s: writing frame %u to standard output failed (did the reader stop?)\n", kName, k);
             return 1;
         }
-        reportProgress(progress, k + 1);
+        reportCaptureProgress(progress, k + 1);
     }
     return 0;
 }
@@ -149,7 +96,7 @@ int main(int argc, char** argv) {
                static_cast<unsigned long long>(plan.soundFrames));
         return 0;
     }
-    if (options.soundPath && !writeSoundtrack(options, plan)) return 1;
+    if (options.soundPath && !writeCaptureSoundtrack(kName, options, plan, kSongModule, kSongModuleSize)) return 1;
 
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
     screenWidth = options.width;
