@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Captures the show as a video: every frame rendered off-line at music time
-# k / fps under Wine, encoded with its exact soundtrack into an MP4 (H.264 +
+# k / fps (on Direct3D 11 under Wine, or natively on OpenGL ES), encoded with its exact soundtrack into an MP4 (H.264 +
 # AAC), with a contact sheet beside it (one thumbnail per second of music).
 set -euo pipefail
 
 usage() {
   cat <<'TEXT'
-usage: scripts/capture.sh [--size WxH] [--fps N] [--from SECONDS] [--to SECONDS] [--out FILE.mp4]
+usage: scripts/capture.sh [--renderer d3d11|gles] [--size WxH] [--fps N] [--from SECONDS] [--to SECONDS]
+                          [--out FILE.mp4]
 
 Renders the show frame by frame (frame k at music time k / fps) and encodes it
 with its soundtrack into an MP4 that common players and video sites accept:
@@ -14,6 +15,8 @@ H.264 (yuv420p, CRF 16) and AAC (256 kb/s), fast start, the exact frame rate.
 Writes FILE.contact.png beside it: the span's first frame and one labelled
 thumbnail per whole second of music.
 
+  --renderer R     d3d11: the Windows show's renderer, under Wine;
+                   gles: the OpenGL ES renderer, natively (default: d3d11)
   --size WxH       picture size, even numbers (default 1920x1080)
   --fps N          frames per second, 1-240 (default 60)
   --from SECONDS   start of the span (default 0)
@@ -23,29 +26,31 @@ thumbnail per whole second of music.
 
 Every frame from time 0 is drawn, also when only a later span is written:
 the melt trail grows from the previous frame. Needs no display (a virtual
-screen is started) and no sound server. Interrupted (Ctrl-C, TERM, HUP), it
+screen is started for Wine) and no sound server. Interrupted (Ctrl-C, TERM, HUP), it
 stops the whole pipeline and leaves no file under the output name.
 TEXT
 }
 
 fail() { echo "capture: $*" >&2; exit 1; }
 
-size=1920x1080 fps=60 out="" pass=()
+size=1920x1080 fps=60 out="" pass=() renderer=d3d11
 while [ $# -gt 0 ]; do
   case "$1" in
     -h|--help) usage; exit 0 ;;
-    --size|--fps|--from|--to|--out)
+    --size|--fps|--from|--to|--out|--renderer)
       [ $# -ge 2 ] || { echo "capture: missing value after $1 (try --help)" >&2; exit 2; }
       case "$1" in
         --size) size=$2 ;;
         --fps) fps=$2 ;;
         --out) out=$2 ;;
+        --renderer) renderer=$2 ;;
       esac
-      [ "$1" = --out ] || pass+=("$1" "$2")
+      case "$1" in --out|--renderer) ;; *) pass+=("$1" "$2") ;; esac
       shift 2 ;;
     *) echo "capture: unknown option $1 (try --help)" >&2; exit 2 ;;
   esac
 done
+case "$renderer" in d3d11|gles) ;; *) echo "capture: --renderer wants d3d11 or gles, not \"$renderer\"" >&2; exit 2 ;; esac
 case "${out:-x.mp4}" in *.mp4) ;; *) echo "capture: --out wants a file name ending in .mp4, not \"$out\"" >&2; exit 2 ;; esac
 
 # Paths the caller gave are relative to the caller's folder, not ours.
@@ -62,18 +67,30 @@ cd -- "$root"
 
 if [ -z "$exe" ]; then
   bash scripts/setup.sh
-  echo "capture: building (native host tools, then the Windows programs)"
+  echo "capture: building the $renderer capture program"
   cmake --preset native >/dev/null
-  cmake --build --preset native -j "$(nproc)" >/dev/null
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows -j "$(nproc)" --target ThawlineCapture >/dev/null
-  exe=$root/build/windows/src/app/win32/ThawlineCapture.exe
+  if [ "$renderer" = gles ]; then
+    cmake --build --preset native -j "$(nproc)" --target thawline-capture >/dev/null
+    exe=$root/build/native/src/app/gles/thawline-capture
+  else
+    cmake --build --preset native -j "$(nproc)" >/dev/null
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j "$(nproc)" --target ThawlineCapture >/dev/null
+    exe=$root/build/windows/src/app/win32/ThawlineCapture.exe
+  fi
 fi
 [ -f "$exe" ] || fail "$exe was not built"
 for tool in ffmpeg ffprobe realpath; do command -v "$tool" >/dev/null || fail "$tool is missing (run scripts/setup.sh)"; done
 
-export THAW_NO_AUDIO=1   # the soundtrack is rendered, not played
-capture() { bash scripts/wine-run.sh "$exe" "$@"; }
+if [ "$renderer" = gles ]; then
+  capture() { "$exe" "$@"; }
+  soundPath() { echo "$1"; }
+else
+  export THAW_NO_AUDIO=1   # the soundtrack is rendered, not played
+  capture() { bash scripts/wine-run.sh "$exe" "$@"; }
+  # Wine sees the Unix file system as drive Z:.
+  soundPath() { echo "Z:${1//\//\\}"; }
+fi
 
 # The program checks the options and plans the span.
 plan=$(capture "${pass[@]}" --describe) || exit 2
@@ -105,13 +122,10 @@ trap 'on_signal 143' TERM
 trap 'on_signal 129' HUP
 trap 'stop_pipeline; rm -rf -- "$work"' EXIT
 
-# Wine sees the Unix file system as drive Z:.
-winePath() { echo "Z:${1//\//\\}"; }
-
 progress=()
 [ -t 2 ] && progress=(--progress)
 spanStart=$(awk -v k="$first" -v r="$fps" 'BEGIN { printf "%.3f", k / r }')
-echo "capture: ${width}x${height} at ${fps} fps: $rendered frames to draw, the $count from music time $spanStart s written -> $out"
+echo "capture: ${width}x${height} at ${fps} fps on $renderer: $rendered frames to draw, the $count from music time $spanStart s written -> $out"
 start=$(date +%s)
 # In the background with job control, the pipeline gets a process group of
 # its own that a signal handler can stop as a whole, and `wait` returns as
@@ -119,7 +133,7 @@ start=$(date +%s)
 set -m
 (
   set +e
-  capture "${pass[@]}" --sound "$(winePath "$work/sound.f32")" "${progress[@]}" |
+  capture "${pass[@]}" --sound "$(soundPath "$work/sound.f32")" "${progress[@]}" |
     ffmpeg -hide_banner -loglevel error -nostdin -y \
       -f rawvideo -pix_fmt rgba -s "${width}x${height}" -framerate "$fps" -i - \
       -vf "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p" \
