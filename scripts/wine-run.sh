@@ -10,12 +10,16 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 lock="/tmp/thawline-wine-$(id -u).lock"
 
+# Starts a virtual screen when there is no display; remembers it if it did,
+# so that it is stopped again when the program ends.
+started_screen=""
 start_display() {
   [ -n "${DISPLAY:-}" ] && return
   export DISPLAY=:99
   if ! xdpyinfo >/dev/null 2>&1; then
     # The daemon must not inherit the lock descriptor, or it holds the lock forever.
     Xvfb :99 -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 9>&- &
+    started_screen=$!
     for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   fi
 }
@@ -32,15 +36,30 @@ start_audio() {
   for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 }
 
-(
-  flock 9
-  start_display
-  start_audio
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 9>&- || true
-    wineserver -w || true
-  fi
-) 9>"$lock"
+exec 9>"$lock"
+flock 9
 start_display
+start_audio
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 9>&- || true
+  wineserver -w || true
+fi
+flock -u 9
+exec 9>&-
 [ "${THAW_NO_AUDIO:-0}" = 1 ] && export PULSE_SERVER=unix:/nonexistent
-exec wine "$@"
+[ -n "$started_screen" ] || exec wine "$@"
+
+# This run started the virtual screen: keep it until every Wine process of
+# the prefix has ended (others may have started on it meanwhile), then stop it.
+trap 'kill "$started_screen" 2>/dev/null; wait "$started_screen" 2>/dev/null' EXIT
+# A signal reaches the whole group, Wine included: the program's own exit
+# status says what it made of it.
+signalled=0
+trap 'signalled=130' INT
+trap 'signalled=143' TERM
+trap 'signalled=129' HUP
+status=0
+wine "$@" || status=$?
+[ "$signalled" = 0 ] && wineserver -w 2>/dev/null
+[ "$status" != 0 ] || status=$signalled
+exit "$status"

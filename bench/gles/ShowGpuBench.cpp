@@ -19,10 +19,12 @@
 
 #include "Orrery/gfx/GfxContext.h"
 #include "Orrery/gfx/GraphRuntime.h"
+#include "app/ShowFrame.h"
 #include "app/gles/GraphCheck.h"
 #include "app/gles/HeadlessGl.h"
 #include "app/gles/ShowFrames.h"
 #include "content/scene/Show.h"
+#include "content/scene/ShowCheck.h"
 
 using namespace Orrery::Gfx;
 
@@ -198,7 +200,8 @@ int main(int argc, char** argv) {
     const float aspect = float(o.width) / float(o.height);
     Show show = {};
     buildShowGraph(show);
-    if (!glesAttachScreenTarget(*show.runtime->outputTexture) || !checkAssembledGraph(*show.runtime, error, sizeof error)) {
+    if (!glesAttachScreenTarget(*show.runtime->outputTexture) || !showResourcesComplete(show, error, sizeof error) ||
+        !allProgramsBuilt(*show.runtime, error, sizeof error)) {
         std::fprintf(stderr, "%s: the assembled show is incomplete: %s\n", kName, error[0] ? error : "no screen target");
         return 1;
     }

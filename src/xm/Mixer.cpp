@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "xm/FrameMix.h"
+#include "xm/MixProbe.h"
 #include "xm/Sequencer.h"
 #include "xm/VoiceGroups.h"
 #include "xm/Voices.h"
@@ -20,7 +21,9 @@ bool isSilenced(const ModulePlayer* player) { return player->maxLoops != 0 && pl
 
 // A voice outside the grouped loops' assumptions, frame by frame.
 void mixChannelAlone(Channel& channel, float* out, uint64_t frames, float rampStep) {
-    for (uint64_t f = 0; f < frames && isVoiceActive(channel); ++f) mixFrame(channel, out + 2 * f, rampStep);
+    uint64_t f = 0;
+    for (; f < frames && isVoiceActive(channel); ++f) mixFrame(channel, out + 2 * f, rampStep);
+    probeAloneFrames(f);
 }
 
 void mixFrames(ModulePlayer* player, float* out, uint64_t frames) {

@@ -43,7 +43,8 @@ inline float wrapForwardLoop(float position, float loopEnd, float loopLength, fl
 // already moved by the step (added going forward, subtracted going backward
 // in a ping-pong loop): the turns, wraps and the end of the sample. Positions
 // that a step much longer than a ping-pong loop would throw past the sample's
-// end restart the loop.
+// end restart the loop; a move landing exactly on the end of a loop that ends
+// with the sample turns just below it.
 inline float finishMove(float position, bool& forward, const Sample& sample) {
     switch (sample.loopType) {
     case ForwardLoop:
@@ -53,6 +54,13 @@ inline float finishMove(float position, bool& forward, const Sample& sample) {
             if (position >= float(sample.loopEnd)) {
                 forward = false;
                 position = 2.0f * float(sample.loopEnd) - position;
+                // A move that lands exactly on the end of a loop that ends
+                // with the sample reflects onto the end itself, a frame the
+                // sample does not have. The way back starts just below it,
+                // on the loop's last frame, instead of being thrown to the
+                // sample's start by the rule below.
+                if (position == float(sample.loopEnd) && position >= float(sample.length))
+                    position = std::nextafter(position, 0.0f);
             }
             if (position >= float(sample.length)) {
                 forward = false;

@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "xm/FrameMix.h"
+#include "xm/MixProbe.h"
 #include "xm/SampleCursor.h"
 
 namespace {
@@ -252,6 +253,7 @@ uint64_t mixUnsteady(Channel* const* channels, float* out, uint64_t frames, floa
         channels[k]->gain[1] = gain[k][1];
         channels[k]->rampFrame = rampFrame[k];
     }
+    probeGroupedFrames(Count, done, false);
     return done;
 }
 
@@ -299,7 +301,7 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
     GroupState<int8_t, Count> group(channels);
     const uint8_t* data[Count];
     for (uint32_t k = 0; k < Count; ++k) data[k] = reinterpret_cast<const uint8_t*>(group.data[k]);
-    return runGroup(group, out, frames, [&](UInt4 index, float* frame) {
+    uint64_t done = runGroup(group, out, frames, [&](UInt4 index, float* frame) {
         float left = frame[0], right = frame[1];
         for (uint32_t k = 0; k < Count; ++k) {
             const float* products = tables[k][data[k][index[k]]];
@@ -309,6 +311,8 @@ uint64_t mixSteadyBytes(Channel* const* channels, float* out, uint64_t frames) {
         frame[0] = left;
         frame[1] = right;
     });
+    probeGroupedFrames(Count, done, true);
+    return done;
 }
 
 // Steady 16-bit voices: the group's values are read into one vector and
@@ -337,7 +341,7 @@ uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
     GroupState<int16_t, Count> group(channels);
     const int16_t* data[kGroupSize];
     for (uint32_t k = 0; k < Count; ++k) data[k] = group.data[k];
-    return runGroup(group, out, frames, [&](UInt4 index, float* frame) {
+    uint64_t done = runGroup(group, out, frames, [&](UInt4 index, float* frame) {
         Short8 raw = {0, 0, 0, 0, 0, 0, 0, 0};
         for (uint32_t k = 0; k < Count; ++k) raw[k] = data[k][index[k]];
         // Each value into the high half of a 32-bit lane, then shifted down
@@ -355,6 +359,8 @@ uint64_t mixSteadyWords(Channel* const* channels, float* out, uint64_t frames) {
         if (Count > 3) sum += __builtin_shufflevector(high, high, 2, 3, 2, 3);
         storePair(frame, sum);
     });
+    probeGroupedFrames(Count, done, true);
+    return done;
 }
 
 using GroupMixer = uint64_t (*)(Channel* const*, float*, uint64_t);

@@ -219,3 +219,36 @@ TEST(Mixer, MatchesForAVoiceStandingStillBelowAPingPongLoop) {
     expectBitIdentical(renderChunked(bytes, frames, {333, 1, 0, 2048, 97, 4096}, 0, 8000),
                        renderReference(bytes, frames, 0, 8000));
 }
+
+TEST(Mixer, PingPongLoopEndingWithTheSampleStaysInTheLoopInBothOrders) {
+    // Loop 10-20 in a 20-frame sample at steps of exactly 1 (C-4 at 8,363 Hz)
+    // and 0.5 (C-3): moves land exactly on the loop's end. Frames outside the
+    // loop are negative, the loop's positive, so once the voice is in the
+    // loop every output frame must be at least 0.
+    XmSample s;
+    for (int32_t i = 0; i < 20; ++i) s.values.push_back(i < 10 ? -100 : 10 + i);
+    s.loopType = 2;
+    s.loopStart = 10;
+    s.loopLength = 10;
+    for (uint8_t note : {uint8_t(49), uint8_t(37)}) {
+        SCOPED_TRACE(note);
+        SongBuilder song(1, 4);
+        song.addInstrument(s);
+        song.cell(0, 0) = XmCell{note, 1, 0, 0, 0};
+        std::vector<uint8_t> bytes = song.bytes();
+        PlayerPtr probe = loadPlayer(bytes, 8363);
+        render(probe.get(), 100);
+        ASSERT_EQ(probe->channels[0].step, note == 49 ? 1.0f : 0.5f);
+
+        const uint64_t frames = 3000;
+        std::vector<float> reference = renderReference(bytes, frames, 0, 8363);
+        std::vector<float> grouped = renderChunked(bytes, frames, {4096, 7}, 0, 8363);
+        expectBitIdentical(grouped, reference);
+        ASSERT_TRUE(hasSound(reference));
+        for (const std::vector<float>* out : {&reference, &grouped}) {
+            size_t negative = 0;
+            for (size_t i = 2 * 50; i < out->size(); ++i) negative += (*out)[i] < 0.0f;
+            EXPECT_EQ(negative, 0u) << (out == &reference ? "frame by frame" : "grouped");
+        }
+    }
+}

@@ -327,6 +327,28 @@ TEST(SampleReading, ValuesAndLoops) {
     EXPECT_TRUE(p.forward);
 }
 
+TEST(SampleReading, PingPongLoopEndingWithTheSampleTurnsInsideTheLoop) {
+    // Loop 10-20 in a 20-frame sample: a move landing exactly on 20 turns
+    // back on the loop's last frame; it must not jump to the sample's start.
+    Instrument ins{};
+    std::vector<int8_t> bytes(20);
+    for (int i = 0; i < 20; ++i) bytes[i] = int8_t(i);
+    Sample pingPong = makeSample(bytes, PingPongLoop, 10, 20);
+    auto framesRead = [&](float step, int count) {
+        Channel ch = playingChannel(ins, pingPong, 18.0f, step);
+        std::vector<int> frames;
+        for (int i = 0; i < count; ++i) frames.push_back(int(nextSampleValue(ch) * 128.0f));
+        return frames;
+    };
+    EXPECT_EQ(framesRead(1.0f, 6), (std::vector<int>{18, 19, 19, 18, 17, 16}));
+    EXPECT_EQ(framesRead(0.5f, 10), (std::vector<int>{18, 18, 19, 19, 19, 19, 18, 18, 17, 17}));
+    // A step past the end still reflects as before: 19.5 + 1 turns to 19.5.
+    Channel ch = playingChannel(ins, pingPong, 19.5f, 1.0f);
+    nextSampleValue(ch);
+    EXPECT_EQ(ch.position, 19.5f);
+    EXPECT_FALSE(ch.forward);
+}
+
 TEST(SampleReading, ExtremeStepsStayInsideTheSample) {
     Instrument ins{};
     std::vector<int8_t> bytes(40, 3);

@@ -4,10 +4,13 @@
 #include "PngWrite.h"
 #include "content/atlas/FontAtlas.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,15 +39,30 @@ int fail(const std::string& message) {
 
 // The PNG goes to "<output>.partial", opened before the (slow) rendering so
 // that a bad path fails at once, and replaces the output only when complete:
-// a failed run leaves an existing atlas untouched.
+// a failed run leaves an existing atlas untouched. An output that exists and
+// is not a regular file (a device, a pipe) is written in place instead: a
+// rename would put a file where the device node was.
 struct Output {
-  std::string partialPath;
+  std::string path;     // what is opened and written
+  bool inPlace;         // writing straight to the output, nothing to rename or remove
   FILE* file;
 };
 
+Output openOutput(const char* outputPath) {
+  struct stat status;
+  const bool special = stat(outputPath, &status) == 0 && !S_ISREG(status.st_mode);
+  Output output = {special ? std::string(outputPath) : std::string(outputPath) + ".partial", special, nullptr};
+  output.file = std::fopen(output.path.c_str(), "wb");
+  return output;
+}
+
+void discard(Output& output) {
+  if (!output.inPlace) std::remove(output.path.c_str());
+}
+
 int failAndRemove(Output& output, const std::string& message) {
   std::fclose(output.file);
-  std::remove(output.partialPath.c_str());
+  discard(output);
   return fail(message);
 }
 
@@ -72,9 +90,8 @@ int main(int argc, char** argv) {
     return fail("no output file given (--output FILE)");
   }
 
-  Output output = {std::string(outputPath) + ".partial", nullptr};
-  output.file = std::fopen(output.partialPath.c_str(), "wb");
-  if (!output.file) return fail("cannot write '" + output.partialPath + "'");
+  Output output = openOutput(outputPath);
+  if (!output.file) return fail("cannot write '" + output.path + "': " + std::strerror(errno));
 
   std::string error;
   GlyphFont* font = openGlyphFont(fontPath, error);
@@ -87,13 +104,18 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> png;
   if (!encodePngRgba(rgba.data(), kFontAtlasWidth, kFontAtlasWidth, png))
     return failAndRemove(output, "PNG compression failed");
-  const bool written = std::fwrite(png.data(), 1, png.size(), output.file) == png.size();
-  if (std::fclose(output.file) != 0 || !written) {
-    std::remove(output.partialPath.c_str());
-    return fail("cannot write '" + output.partialPath + "'");
+  // A short write, or an error that shows only when the buffer is flushed
+  // (a full device) or the file closed, fails the run.
+  int writeError = 0;
+  if (std::fwrite(png.data(), 1, png.size(), output.file) != png.size()) writeError = errno ? errno : EIO;
+  if (std::fflush(output.file) != 0 && !writeError) writeError = errno ? errno : EIO;
+  if (std::fclose(output.file) != 0 && !writeError) writeError = errno ? errno : EIO;
+  if (writeError) {
+    discard(output);
+    return fail("cannot write '" + output.path + "': " + std::strerror(writeError));
   }
-  if (std::rename(output.partialPath.c_str(), outputPath) != 0) {
-    std::remove(output.partialPath.c_str());
+  if (!output.inPlace && std::rename(output.path.c_str(), outputPath) != 0) {
+    discard(output);
     return fail(std::string("cannot replace '") + outputPath + "'");
   }
   return 0;

@@ -37,17 +37,31 @@ struct Span {
     exit(code);
 }
 
+// A row number: decimal digits only (no sign, no spaces), at most 2^32 - 1.
+bool parseRow(const std::string& text, uint32_t& row) {
+    if (text.empty()) return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + uint64_t(c - '0');
+        if (value > UINT32_MAX) return false;
+    }
+    row = uint32_t(value);
+    return true;
+}
+
 std::vector<Span> parseSpans(const std::string& text) {
     std::vector<Span> spans;
     size_t at = 0;
     while (at <= text.size()) {
         size_t comma = text.find(',', at);
         std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
-        unsigned first = 0, last = 0;
-        char extra = 0;
-        if (sscanf(item.c_str(), "%u-%u%c", &first, &last, &extra) != 2 || last < first)
+        size_t dash = item.find('-');
+        Span span{};
+        if (dash == std::string::npos || !parseRow(item.substr(0, dash), span.first) ||
+            !parseRow(item.substr(dash + 1), span.last) || span.last < span.first)
             fail("a span is FIRST-LAST with FIRST <= LAST, not \"" + item + "\"", 2);
-        spans.push_back({first, last});
+        spans.push_back(span);
         if (comma == std::string::npos) break;
         at = comma + 1;
     }
@@ -71,14 +85,22 @@ std::vector<uint8_t> readFile(const char* path) {
 struct Pass {
     std::vector<float> frames;
     std::vector<size_t> rowStart;
+    bool cut = true;  // stopped at the frame limit before the song's end
 };
+
+// The pass is kept whole in memory, because the spectrum blocks and the click
+// neighbourhoods read frames on both sides of every point of a span. Its
+// length is therefore capped: 2^26 stereo float frames are 512 MiB (25
+// minutes at 44.1 kHz, 2.9 minutes at 384 kHz), and no pass goes on for more
+// than an hour, which only a song that never ends reaches.
+constexpr size_t kMaxPassFrames = size_t(1) << 26;
 
 Pass playOnce(const std::vector<uint8_t>& module, uint32_t rate) {
     ModulePlayer* player = nullptr;
     if (createPlayer(&player, module.data(), module.size(), rate) != kPlayerOk) fail("not an Extended Module 1.04");
     setMaxLoops(player, 1);
     Pass pass;
-    const size_t limit = size_t(rate) * 3600;
+    const size_t limit = std::min(size_t(rate) * 3600, kMaxPassFrames);
     int lastOrder = -1, lastRow = -1;
     float chunk[2 * 4096];
     while (pass.frames.size() / 2 < limit) {
@@ -88,7 +110,10 @@ Pass playOnce(const std::vector<uint8_t>& module, uint32_t rate) {
         if (!tickFrame) count = std::min<uint64_t>(4096, uint64_t(std::ceil(player->samplesLeftInTick)));
         generateFrames(player, chunk, count);
         if (tickFrame) {
-            if (player->maxLoops != 0 && player->loopCount >= player->maxLoops) break;
+            if (player->maxLoops != 0 && player->loopCount >= player->maxLoops) {
+                pass.cut = false;
+                break;
+            }
             if (player->orderIndex != lastOrder || player->row != lastRow) {
                 pass.rowStart.push_back(pass.frames.size() / 2);
                 lastOrder = player->orderIndex;
@@ -138,14 +163,21 @@ int main(int argc, char** argv) {
     Pass pass = playOnce(readFile(input), rate);
     const size_t frameCount = pass.frames.size() / 2;
     const size_t rows = pass.rowStart.size();
+    if (pass.cut)
+        fprintf(stderr, "songmeter: stopped after %.1f s (%zu rows), the longest pass kept in memory at %u Hz\n",
+                double(frameCount) / rate, rows, rate);
     printf("%s: %zu rows, %.3f s\n", input, rows, double(frameCount) / rate);
     printf("%-11s %8s %6s %6s | %6s %6s %6s %6s %6s | %s\n", "rows", "rms", "dBFS", "peak", "<150", "-600",
            "-2.5k", "-8k", ">8k", "worst click (ratio, jump, row)");
     SpanLevels whole = measureSpan(pass.frames.data(), frameCount, 0, frameCount, rate);
     for (const Span& span : spans) {
-        if (span.first >= rows) continue;
+        if (span.first >= rows) {
+            fprintf(stderr, "songmeter: span %u-%u skipped: %s %zu rows\n", span.first, span.last,
+                    pass.cut ? "the measured part of the song has" : "the song has", rows);
+            continue;
+        }
         size_t begin = pass.rowStart[span.first];
-        size_t end = span.last + 1 < rows ? pass.rowStart[span.last + 1] : frameCount;
+        size_t end = uint64_t(span.last) + 1 < rows ? pass.rowStart[span.last + 1] : frameCount;
         SpanLevels l = measureSpan(pass.frames.data(), frameCount, begin, end, rate);
         ClickReport click = worstClick(pass.frames.data(), frameCount, begin, end, rate);
         size_t clickRow = std::upper_bound(pass.rowStart.begin(), pass.rowStart.end(), click.frame) -

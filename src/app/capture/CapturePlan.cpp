@@ -142,12 +142,16 @@ CaptureCommand parseCaptureOptions(int argc, const char* const* argv, CaptureOpt
         setError(error, errorSize, "--size %s: width and height must be even (the video's colour planes are halved)", size);
         return CaptureCommand::Error;
     }
-    char span[96];
-    snprintf(span, sizeof span, "--from %g --to %g", options.from, options.to);
-    if (options.from < 0.0 || options.to > kShowEndTime) {
-        setError(error, errorSize, "%s lies outside the show, which runs from 0 to 46.57 s", span);
+    if (options.from < 0.0 || options.from >= kShowEndTime) {
+        setError(error, errorSize, "--from %g lies outside the show, which runs from 0 to 46.57 s", options.from);
         return CaptureCommand::Error;
     }
+    if (options.to <= 0.0 || options.to > kShowEndTime) {
+        setError(error, errorSize, "--to %g lies outside the show, which runs from 0 to 46.57 s", options.to);
+        return CaptureCommand::Error;
+    }
+    char span[96];
+    snprintf(span, sizeof span, "--from %g --to %g", options.from, options.to);
     if (options.from >= options.to) {
         setError(error, errorSize, "%s: the span must start before it ends", span);
         return CaptureCommand::Error;

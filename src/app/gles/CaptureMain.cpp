@@ -6,28 +6,23 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 #include "Orrery/gfx/GfxContext.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/capture/CapturePlan.h"
-#include "app/capture/Soundtrack.h"
+#include "app/capture/CaptureReport.h"
+#include "app/ShowFrame.h"
 #include "app/gles/GraphCheck.h"
 #include "app/gles/HeadlessGl.h"
 #include "app/gles/ShowFrames.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"
+#include "content/scene/ShowCheck.h"
 
 namespace {
 
 const char* kName = "thawline-capture";
-
-double secondsNow() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
 
 void printUsage() {
     // The shared text names the Windows program; the columns stay aligned.
@@ -41,50 +36,6 @@ void printUsage() {
     std::fwrite(text, 1, size_t(at - text), stdout);
     std::fputs("thawline-capture   ", stdout);
     std::fputs(at + std::strlen(windowsName), stdout);
-}
-
-bool writeSoundtrack(const CaptureOptions& options, const CapturePlan& plan) {
-    std::vector<float> frames(2 * plan.soundFrames);
-    if (renderSoundtrack(kSongModule, kSongModuleSize, plan.firstSoundFrame, plan.soundFrames, frames.data()) != 0) {
-        std::fprintf(stderr, "%s: the embedded song did not load\n", kName);
-        return false;
-    }
-    FILE* file = std::fopen(options.soundPath, "wb");
-    const size_t bytes = frames.size() * sizeof(float);
-    const bool written = file && std::fwrite(frames.data(), 1, bytes, file) == bytes;
-    if (file && std::fclose(file) != 0) file = nullptr;
-    if (!written || !file) {
-        std::fprintf(stderr, "%s: cannot write the soundtrack to %s\n", kName, options.soundPath);
-        return false;
-    }
-    return true;
-}
-
-struct Progress {
-    bool live;
-    double start;
-    double lastReport;
-    uint32_t reportedTenths;
-};
-
-void reportProgress(Progress& p, uint32_t done, uint32_t total, bool last) {
-    const double now = secondsNow();
-    const uint32_t tenths = uint32_t(uint64_t(done) * 10 / total);
-    if (p.live) {
-        if (!last && now - p.lastReport < 0.5) return;
-    } else if (!last && tenths == p.reportedTenths) {
-        return;
-    }
-    p.lastReport = now;
-    p.reportedTenths = tenths;
-    const double spent = now - p.start;
-    const double rate = spent > 0.0 ? done / spent : 0.0;
-    const double left = rate > 0.0 ? (total - done) / rate : 0.0;
-    const unsigned leftSeconds = unsigned(left + 0.5);
-    std::fprintf(stderr, "%s%s: frame %u/%u (%u%%), %.2f frames/s, %u:%02u left%s", p.live ? "\r" : "", kName, done,
-                 total, unsigned(uint64_t(done) * 100 / total), rate, leftSeconds / 60, leftSeconds % 60,
-                 p.live && !last ? "  " : "\n");
-    std::fflush(stderr);
 }
 
 }  // namespace
@@ -109,7 +60,7 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(plan.soundFrames));
         return 0;
     }
-    if (options.soundPath && !writeSoundtrack(options, plan)) return 1;
+    if (options.soundPath && !writeCaptureSoundtrack(kName, options, plan, kSongModule, kSongModuleSize)) return 1;
 
     HeadlessGl gl;
     if (!openHeadlessGl(gl, error, sizeof error)) {
@@ -132,7 +83,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot create the off-screen target\n", kName);
         return 1;
     }
-    if (!checkAssembledGraph(*show.runtime, error, sizeof error)) {
+    if (!showResourcesComplete(show, error, sizeof error) || !allProgramsBuilt(*show.runtime, error, sizeof error)) {
         std::fprintf(stderr, "%s: the assembled show is incomplete: %s\n", kName, error);
         return 1;
     }
@@ -147,7 +98,7 @@ int main(int argc, char** argv) {
     // A reader that stops early is reported, not a silent death by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<uint8_t> pixels(size_t(options.width) * size_t(options.height) * 4);
-    Progress progress = {options.liveProgress, secondsNow(), 0.0, 0};
+    CaptureProgress progress = startCaptureProgress(kName, options.liveProgress, plan.renderedFrames);
     uint32_t written = 0;
     bool failed = false;
     for (uint32_t k = 0; k < plan.renderedFrames && !failed; ++k) {
@@ -170,7 +121,7 @@ int main(int argc, char** argv) {
             }
             written += 1;
         }
-        reportProgress(progress, k + 1, plan.renderedFrames, k + 1 == plan.renderedFrames);
+        reportCaptureProgress(progress, k + 1);
     }
     if (std::fflush(stdout) != 0 && !failed) {
         std::fprintf(stderr, "%s: writing to standard output failed\n", kName);

@@ -1,12 +1,12 @@
-// Checks the assembled graph before the first frame: a pass whose program
-// did not build, whose target has nothing to draw into, or whose input has
-// nothing to read would silently leave a hole in every picture.
+// Checks the assembled graph for what only the OpenGL ES back end can lose:
+// a program that the driver did not compile or link leaves its pass skipped
+// in every frame. (Missing targets and inputs: showResourcesComplete.)
 #pragma once
 
 #include <cstddef>
 
 #include "Orrery/gfx/GraphRuntime.h"
 
-// True when every draw pass in the list has its program, a texture behind
-// each target and each input; otherwise false with a one-line reason.
-bool checkAssembledGraph(Orrery::Gfx::GraphRuntime& runtime, char* reason, size_t reasonSize);
+// True when every entry of the pass list is a draw pass with its program;
+// otherwise false with a one-line reason.
+bool allProgramsBuilt(Orrery::Gfx::GraphRuntime& runtime, char* reason, size_t reasonSize);

@@ -30,7 +30,3 @@ void prepareShowFrame(Show& show, uint32_t index, float time, float elapsed, flo
     for (uint32_t i = 0; i < count; ++i) runtime.parameters[i].value[0] = evaluateTrack(show.tracks, i, time);
 }
 
-void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect) {
-    prepareShowFrame(show, index, time, elapsed, aspect);
-    show.runtime->runFrame();
-}

@@ -9,8 +9,8 @@
 // present pass. Reads screenWidth and screenHeight.
 void buildShowGraph(Show& show);
 
-// Everything of a frame before runFrame: camera, block, parameters.
+// Everything of a frame before runFrame (camera, block, parameters), for
+// the bench, which times the passes itself. Programs draw whole frames with
+// drawShowFrame (app/ShowFrame.h).
 void prepareShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect);
 
-// One frame at music time `time`: prepareShowFrame, then runFrame.
-void drawShowFrame(Show& show, uint32_t index, float time, float elapsed, float aspect);

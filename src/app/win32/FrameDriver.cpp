@@ -4,7 +4,7 @@
 
 #include "Orrery/gfx/GfxContext.h"
 #include "Orrery/gfx/GraphRuntime.h"
-#include "app/Camera.h"
+#include "app/ShowFrame.h"
 #include "app/MusicClock.h"
 #include "app/win32/AppWindow.h"
 #include "app/win32/AudioStream.h"
@@ -34,61 +34,8 @@ void pumpMessages(AppWindow& app) {
     }
 }
 
-// Camera and the frame driver's share of the block, then the runtime's
-// derivations.
-void updateFrameContext(const TrackSet& tracks, float time, uint32_t frameIndex, float elapsed, float aspect) {
-    float camera[kCameraTrackCount];
-    for (uint32_t i = 0; i < kCameraTrackCount; ++i) camera[i] = evaluateTrack(tracks, i, time);
-    Mat4 view;
-    Mat4 projection;
-    buildCamera(camera, aspect, view, projection);
-    ContextBuffer block;
-    fillFrameContext(block, time, frameIndex, elapsed, screenWidth, screenHeight, view, projection);
-    Orrery::Gfx::updateContext(block);
-}
-
-void updateParameters(Orrery::Gfx::GraphRuntime& runtime, const TrackSet& tracks, float time) {
-    const uint32_t count = tracks.tracks.count < runtime.parameters.count ? tracks.tracks.count : runtime.parameters.count;
-    for (uint32_t i = 0; i < count; ++i) runtime.parameters[i].value[0] = evaluateTrack(tracks, i, time);
-}
-
 // The stream holds the 32 KiB ring; it lives for the whole run.
 AudioStream audioStream;
-
-// The real-time clock: the audio device's position, read once per frame
-// after the messages and the keyboard.
-struct LiveClock {
-    AppWindow* app;
-    float previousTime;
-    uint32_t positionBytes;
-    const char* ending;
-};
-
-bool nextLiveFrame(void* user, FrameTime& frame) {
-    LiveClock& clock = *static_cast<LiveClock*>(user);
-    AppWindow& app = *clock.app;
-    if (app.quit) return false;
-    pumpMessages(app);
-    if (!app.quit && keyIsDown(GetAsyncKeyState(VK_ESCAPE))) app.quit = true;
-    writePendingAudio(audioStream);
-
-    clock.positionBytes = audioPositionBytes(audioStream);
-    frame.time = musicTimeFromBytes(clock.positionBytes);
-    frame.elapsed = frame.time - clock.previousTime;
-    clock.previousTime = frame.time;
-    if (showHasEnded(frame.time)) {
-        clock.ending = "end-of-music";
-        probeEndOfMusic(frame.time, clock.positionBytes);
-        return false;
-    }
-    return true;
-}
-
-void presentLiveFrame(void* user, uint32_t frameIndex, const FrameTime& frame) {
-    LiveClock& clock = *static_cast<LiveClock*>(user);
-    clock.app->swapChain->Present(1, 0);
-    probeFrame(frameIndex, frame.time, clock.positionBytes);
-}
 
 }  // namespace
 
@@ -106,18 +53,6 @@ void buildShowGraph(Show& show, ID3D11Device* device, ID3D11DeviceContext* immed
     show.runtime->createPresentPass();
     // The present pass draws straight into the caller's target.
     show.runtime->outputTexture->rtvA = output;
-}
-
-void runShowFrames(Show& show, float aspect, const FrameSeams& seams) {
-    uint32_t frameIndex = 0;
-    FrameTime frame;
-    while (seams.nextFrame(seams.user, frame)) {
-        updateFrameContext(show.tracks, frame.time, frameIndex, frame.elapsed, aspect);
-        updateParameters(*show.runtime, show.tracks, frame.time);
-        show.runtime->runFrame();
-        seams.finishFrame(seams.user, frameIndex, frame);
-        frameIndex += 1;
-    }
 }
 
 void runShow() {
@@ -142,10 +77,32 @@ void runShow() {
     startAudioStream(audioStream, kSongModule, kSongModuleSize);
     probeMark(audioStream.device ? "audio" : "no-audio");
 
-    LiveClock clock = {&app, 0.0f, 0, "quit"};
-    runShowFrames(show, aspect, {&clock, nextLiveFrame, presentLiveFrame});
+    // Each frame: messages, Escape, the first audio write, the clock, the end
+    // test, then draw and present. Escape or WM_QUIT end the loop after the
+    // frame is presented; the music's end before anything is drawn.
+    const char* ending = "quit";
+    float previousTime = 0.0f;
+    for (uint32_t frameIndex = 0; !app.quit; ++frameIndex) {
+        pumpMessages(app);
+        if (!app.quit && keyIsDown(GetAsyncKeyState(VK_ESCAPE))) app.quit = true;
+        writePendingAudio(audioStream);
+
+        const uint32_t positionBytes = audioPositionBytes(audioStream);
+        const float time = musicTimeFromBytes(positionBytes);
+        const float elapsed = time - previousTime;
+        previousTime = time;
+        if (showHasEnded(time)) {
+            ending = "end-of-music";
+            probeEndOfMusic(time, positionBytes);
+            break;
+        }
+
+        drawShowFrame(show, frameIndex, time, elapsed, aspect);
+        app.swapChain->Present(1, 0);
+        probeFrame(frameIndex, time, positionBytes);
+    }
 
     stopAudioStream(audioStream);
     trackSetDestroy(show.tracks);
-    probeClose(clock.ending);
+    probeClose(ending);
 }

@@ -46,8 +46,8 @@ TEST(CapturePlan, SpanHoldsSpanTimesFpsFramesAndAllEarlierFramesAreRendered) {
     EXPECT_EQ(plan.firstSoundFrame, 17u * 44100u);
     EXPECT_EQ(plan.soundFrames, 22050u);
 
-    // 44,100 / 7 is not whole: sound edges round to the nearest frame and the
-    // sound still lasts as long as the pictures.
+    // 44,100 / 7 is whole (6,300 sound frames a picture): the sound lasts
+    // exactly as long as the pictures.
     const CapturePlan odd = planCapture(parse({"--fps", "7", "--from", "1", "--to", "2"}).options);
     EXPECT_EQ(odd.writtenFrames, 7u);
     EXPECT_EQ(odd.soundFrames, 44100u);
@@ -55,6 +55,17 @@ TEST(CapturePlan, SpanHoldsSpanTimesFpsFramesAndAllEarlierFramesAreRendered) {
     EXPECT_EQ(tail.firstWritten, 4u);                 // 4/7 s is the first time at or after 0.5 s
     EXPECT_EQ(tail.firstSoundFrame, 25200u);          // 4 * 44100 / 7
     EXPECT_EQ(tail.renderedFrames, 326u);             // 325 / 7 = 46.43; 326 / 7 = 46.57 exactly
+
+    // 44,100 / 48 = 918.75 and 44,100 / 240 = 183.75 are not whole: sound
+    // edges round to the nearest frame, up where the fraction is .75.
+    const CapturePlan at48 = planCapture(parse({"--fps", "48", "--from", "0.02", "--to", "0.1"}).options);
+    EXPECT_EQ(at48.firstWritten, 1u);
+    EXPECT_EQ(at48.writtenFrames, 4u);
+    EXPECT_EQ(at48.firstSoundFrame, 919u);            // 918.75
+    EXPECT_EQ(at48.soundFrames, 4594u - 919u);        // 5 x 918.75 = 4593.75
+    const CapturePlan at240 = planCapture(parse({"--fps", "240", "--from", "0", "--to", "0.004"}).options);
+    EXPECT_EQ(at240.writtenFrames, 1u);
+    EXPECT_EQ(at240.soundFrames, 184u);               // 183.75
 }
 
 TEST(CapturePlan, FrameTimesAreExactFractionsRoundedToFloat) {
@@ -83,6 +94,12 @@ TEST(CapturePlan, BadOptionsGiveOneLineReasons) {
     }
     EXPECT_EQ(parse({"--from", "5", "--help"}).command, CaptureCommand::Help);
     EXPECT_EQ(parse({"--size", "16x16", "--to", "46.57"}).command, CaptureCommand::Run);
+}
+
+// A start past the end is outside the show, whatever the default end is.
+TEST(CapturePlan, AStartPastTheShowIsOutsideIt) {
+    EXPECT_NE(parse({"--from", "50"}).error.find("--from 50 lies outside the show"), std::string::npos);
+    EXPECT_NE(parse({"--from", "46.57"}).error.find("outside the show"), std::string::npos);
 }
 
 }  // namespace

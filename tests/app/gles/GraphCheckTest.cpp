@@ -1,11 +1,15 @@
-// The capture's check of the assembled graph: a hole in it is reported with
-// a one-line reason before the first frame, never drawn as a black layer.
+// The captures' checks of the assembled graph on OpenGL ES: a program the
+// driver refused, and a target or input whose texture was not created (a GL
+// name of 0), are reported in one line before the first frame.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "GlesTestContext.h"
 #include "app/gles/GraphCheck.h"
+#include "content/scene/Show.h"
+#include "content/scene/ShowCheck.h"
 
 using namespace Orrery::Gfx;
 
@@ -21,51 +25,64 @@ protected:
         const char* error = nullptr;
         ASSERT_TRUE(ensureGlesTestContext(&error)) << error;
     }
-    std::string check(GraphRuntime& runtime) {
+    static std::string programs(GraphRuntime& runtime) {
         char reason[256] = "";
-        return checkAssembledGraph(runtime, reason, sizeof reason) ? "complete" : reason;
+        return allProgramsBuilt(runtime, reason, sizeof reason) ? "complete" : reason;
+    }
+    static std::string resources(GraphRuntime& runtime) {
+        Show show = {};
+        show.runtime = &runtime;
+        char reason[256] = "";
+        return showResourcesComplete(show, reason, sizeof reason) ? "complete" : reason;
     }
 };
 
-TEST_F(GraphCheck, ACompleteGraphPasses) {
+TEST_F(GraphCheck, ACompleteGraphPassesBothChecks) {
     GraphRuntime runtime;
     TextureRuntime* a = makeTexture(4, 4, FormatCode::R8G8B8A8Unorm);
-    TextureRuntime* b = makeTexture(4, 4, FormatCode::R8G8B8A8Unorm);
+    TextureRuntime* b = makeTexture(4, 4, FormatCode::R8G8B8A8Unorm, true);
     runtime.addPass(PassKind::Draw, makePass(kCopy, b, {a}));
-    EXPECT_EQ(check(runtime), "complete");
+    runtime.addPass(PassKind::Draw, makePass(kCopy, a, {b}));
+    EXPECT_EQ(programs(runtime), "complete");
+    EXPECT_EQ(resources(runtime), "complete");
 }
 
-TEST_F(GraphCheck, EachKindOfHoleIsNamed) {
-    TextureRuntime* a = makeTexture(4, 4, FormatCode::R8G8B8A8Unorm);
+TEST_F(GraphCheck, AProgramTheDriverRefusedIsNamed) {
     TextureRuntime* b = makeTexture(4, 4, FormatCode::R8G8B8A8Unorm);
+    GraphRuntime runtime;
+    auto* unbuilt = new DrawPass();
+    DrawPassDesc desc;
+    drawPassDescInit(desc);
+    const char* broken = "#version 300 es\nvoid main() { gl_Position = nonsense; }\n";
+    desc.program.vertexBytecode = broken;
+    desc.program.vertexBytecodeSize = uint32_t(std::strlen(broken));
+    desc.program.pixelBytecode = kCopy;
+    desc.program.pixelBytecodeSize = uint32_t(std::strlen(kCopy));
+    growPush(desc.targets, TargetRef{b, true});
+    unbuilt->configure(desc);
+    drawPassDescFree(desc);
+    runtime.addPass(PassKind::Draw, makePass(kCopy, b, {b}));
+    runtime.addPass(PassKind::Draw, unbuilt);
+    EXPECT_EQ(programs(runtime), "pass 1 of the list has no program (it did not compile or link)");
+
+    GraphRuntime withCompute;
+    withCompute.addPass(PassKind::Compute, new ComputePass());
+    EXPECT_EQ(programs(withCompute), "pass 0 of the list is not a draw pass");
+}
+
+TEST_F(GraphCheck, ATextureThatWasNotCreatedIsNamed) {
+    TextureRuntime* a = makeTexture(4, 4, FormatCode::R8G8B8A8Unorm);
     {
         GraphRuntime runtime;
-        runtime.addPass(PassKind::Draw, makePass(kCopy, b, {a}));
         runtime.addPass(PassKind::Draw, makePass(kCopy, a, {nullptr}));
-        EXPECT_EQ(check(runtime), "pass 1 of the list has nothing to read at input t0");
+        EXPECT_EQ(resources(runtime), "the present pass has no input 0 (its texture was not created)");
     }
     {
-        // A texture whose creation failed has no GL texture behind it.
+        // Never given a descriptor on the context: no GL texture behind it.
         TextureRuntime* empty = new TextureRuntime();
         GraphRuntime runtime;
         runtime.addPass(PassKind::Draw, makePass(kCopy, empty, {a}));
-        EXPECT_EQ(check(runtime), "pass 0 of the list has no texture behind target 0");
-    }
-    {
-        GraphRuntime runtime;
-        auto* unbuilt = new DrawPass();  // configured with no program text
-        DrawPassDesc desc;
-        drawPassDescInit(desc);
-        growPush(desc.targets, TargetRef{b, true});
-        unbuilt->configure(desc);
-        drawPassDescFree(desc);
-        runtime.addPass(PassKind::Draw, unbuilt);
-        EXPECT_EQ(check(runtime), "pass 0 of the list has no program (it did not compile or link)");
-    }
-    {
-        GraphRuntime runtime;
-        runtime.addPass(PassKind::Compute, new ComputePass());
-        EXPECT_EQ(check(runtime), "pass 0 of the list is not a draw pass");
+        EXPECT_EQ(resources(runtime), "the present pass has no render target 0 (its texture was not created)");
     }
 }
 

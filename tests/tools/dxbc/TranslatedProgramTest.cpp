@@ -18,7 +18,7 @@ const char* kPixelPrograms[] = {
     "arith_ps", "math_ps",      "vector_ps",     "round_ps",      "trig_ps", "explog_ps",
     "intops_ps", "select_ps",   "loop_ps",       "table_ps",      "localarray_ps",
     "saturate_ps", "intrinsics_ps", "deriv_ps",  "sample_ps",     "uv_ps",   "chain_ps", "flow_ps",
-    "matrix_ps", "precise_ps", "reflect_ps",
+    "matrix_ps", "precise_ps", "precise_expanded_ps", "reflect_ps",
 };
 
 bool load(const std::string& name, dxbc::ContainerView& view, std::string& text) {
@@ -323,6 +323,25 @@ TEST(TranslatedPrograms, PreciseArithmeticIsMarkedPerComponent) {
   ASSERT_TRUE(load("chain_ps", view, text));
   EXPECT_TRUE(refactoringAllowed(view.program)) << text;
   for (const dxbc::Instruction& ins : view.program.code) EXPECT_EQ(preciseMask(ins), 0) << text;
+}
+
+// An operation that takes several instructions: every one of them computes
+// the precise value and carries the mask, not only the one writing it last.
+TEST(TranslatedPrograms, PreciseMarksEveryInstructionOfAnExpandedOperation) {
+  dxbc::ContainerView view;
+  std::string text;
+  ASSERT_TRUE(load("precise_expanded_ps", view, text));
+  EXPECT_FALSE(refactoringAllowed(view.program)) << text;
+  // wrapped = uv % p0.zw on two lanes: div, round_ni, mad; the ordinary
+  // uv.y * p0.x + p0.y is not marked.
+  std::vector<uint16_t> precise;
+  for (const dxbc::Instruction& ins : view.program.code) {
+    if (!preciseMask(ins)) continue;
+    EXPECT_EQ(preciseMask(ins), ins.operands[0].mask) << dxbc::formatInstruction(ins);
+    EXPECT_EQ(__builtin_popcount(preciseMask(ins)), 2) << dxbc::formatInstruction(ins);
+    precise.push_back(ins.opcode);
+  }
+  EXPECT_EQ(precise, (std::vector<uint16_t>{dxbc::OpDiv, dxbc::OpRoundNi, dxbc::OpMad})) << text;
 }
 
 std::vector<uint32_t> spirv(const std::string& name) {

@@ -82,7 +82,60 @@ PY
 case "$boxes" in *moov*mdat*) ;; *) fail "not a fast-start MP4: boxes $boxes" ;; esac
 [ -z "$(ls -A "$work/video" | grep '^\.capture')" ] || fail "scratch files left beside the video"
 
-# 5. Errors: one line, a non-zero exit, no file under the final name.
+# 5. A span with no whole second, with a relative output name that starts
+#    with a dash, from another folder: the file lands there, and the contact
+#    sheet holds the span's first frame (one thumbnail, not an empty grid).
+mkdir -p "$work/elsewhere"
+(cd "$work/elsewhere" && THAW_CAPTURE_EXE="$exe" bash "$root/scripts/capture.sh" --size 64x36 --fps 4 \
+  --from 0.25 --to 0.75 --out -sub.mp4) >"$work/sub.log" 2>&1 || { cat "$work/sub.log" >&2; fail "a sub-second span failed"; }
+[ -s "$work/elsewhere/-sub.mp4" ] && [ -s "$work/elsewhere/-sub.contact.png" ] ||
+  fail "the relative --out did not land in the caller's folder: $(ls -A "$work/elsewhere")"
+sheet=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print(*struct.unpack(">II", d[16:24]))' \
+  "$work/elsewhere/-sub.contact.png")
+[ "${sheet%% *}" -lt 400 ] || fail "a one-thumbnail contact sheet is $sheet pixels"
+note "sub-second span: $(tail -n 1 "$work/sub.log" | cut -c1-60)...; sheet $sheet"
+
+# 6. Interruptions stop everything and publish nothing: TERM to the script,
+#    Ctrl-C to its process group, and Ctrl-C to the program itself.
+interrupt() {  # signal, target (script|group), expected exit code
+  local name="intr-$1" pid status
+  # Job control gives the run a process group of its own, as a terminal would,
+  # and leaves SIGINT deliverable (a plain background job ignores it).
+  set -m
+  bash "$root/scripts/capture.sh" --size 64x36 --fps 8 --to 40 --out "$work/$name.mp4" >"$work/$name.log" 2>&1 &
+  pid=$!
+  set +m
+  for _ in $(seq 1 300); do
+    compgen -G "$work/.capture.*/sound.f32" >/dev/null && pgrep -f "$work/.capture" >/dev/null && break
+    sleep 0.1
+  done
+  sleep 2
+  if [ "$2" = group ]; then kill "-$1" -- "-$pid"; else kill "-$1" "$pid"; fi
+  status=0
+  wait "$pid" || status=$?
+  [ "$status" -eq "$3" ] || { cat "$work/$name.log" >&2; fail "SIG$1 to the $2: exit $status, not $3"; }
+  grep -q "interrupted" "$work/$name.log" || fail "SIG$1 to the $2 did not say interrupted: $(cat "$work/$name.log")"
+  sleep 0.5
+  ! pgrep -f "$work/.capture" >/dev/null || fail "SIG$1 to the $2 left the pipeline running"
+  [ -z "$(compgen -G "$work/.capture.*")" ] && [ ! -e "$work/$name.mp4" ] && [ ! -e "$work/$name.contact.png" ] ||
+    fail "SIG$1 to the $2 left files: $(ls -A "$work")"
+}
+export THAW_CAPTURE_EXE="$exe"
+interrupt TERM script 143
+interrupt INT group 130
+unset THAW_CAPTURE_EXE
+set -m
+bash "$root/scripts/wine-run.sh" "$exe" --size 64x36 --fps 8 --to 40 >"$work/intr.rgba" 2>"$work/intr.log" &
+pid=$!
+set +m
+for _ in $(seq 1 300); do [ -s "$work/intr.rgba" ] && break; sleep 0.1; done
+kill -INT -- "-$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -ne 0 ] || fail "the capture program exited 0 after Ctrl-C, with $(stat -c %s "$work/intr.rgba") bytes written"
+note "interruptions: script TERM 143, group INT 130, program INT $status ($(tail -n 1 "$work/intr.log"))"
+
+# 7. Errors: one line, a non-zero exit, no file under the final name.
 if THAW_CAPTURE_EXE="$exe" bash "$root/scripts/capture.sh" --fps 0 --out "$work/bad.mp4" 2>"$work/bad.log"; then
   fail "--fps 0 was accepted"
 fi

@@ -13,6 +13,7 @@
 #include "Orrery/gfx/GfxContext.h"
 #include "content/atlas/FontAtlas.h"
 #include "content/scene/Show.h"
+#include "content/scene/ShowCheck.h"
 #include "content/shaders/ShaderBlobs.h"
 #include "content/timeline/Timeline.h"
 
@@ -251,6 +252,24 @@ TEST_F(AssembleShowTest, FramesOfTheGraphDrawIntoTheFinalTarget) {
     EXPECT_TRUE(finite);
     EXPECT_GT(sum, 0.0) << "the final image is black";
     EXPECT_GT(high - low, 0.05f) << "the final image is flat";
+}
+
+// The capture refuses a graph with a failed creation in it: the assembled
+// show is complete, and losing the blur texture's shader view (as a failed
+// creation would) is named.
+TEST_F(AssembleShowTest, AMissingInputOrTargetIsNamed) {
+    char reason[160] = "";
+    EXPECT_TRUE(showResourcesComplete(show, reason, sizeof reason)) << reason;
+    ID3D11ShaderResourceView* const kept = show.blurTarget->srvA;
+    show.blurTarget->srvA = nullptr;
+    EXPECT_FALSE(showResourcesComplete(show, reason, sizeof reason));
+    EXPECT_STREQ(reason, "the composite pass has no input 0 (its texture was not created)");
+    show.blurTarget->srvA = kept;
+    ID3D11RenderTargetView* const keptTarget = show.scrollTarget->rtvB;
+    show.scrollTarget->rtvB = nullptr;
+    EXPECT_FALSE(showResourcesComplete(show, reason, sizeof reason));
+    EXPECT_STREQ(reason, "the scroller pass has no render target 0 (its texture was not created)");
+    show.scrollTarget->rtvB = keptTarget;
 }
 
 #if defined(THAWLINE_EXE)

@@ -1,0 +1,43 @@
+// The played position of an audio device that pulls its frames through a
+// callback (SDL, WebAudio): the frames handed over so far, less those still
+// queued ahead of the speaker, advanced by the wall clock between callbacks.
+// Callbacks come in chunks, so the count alone would move the picture in
+// steps of a chunk; the wall clock fills in between, never beyond what was
+// handed over and never backwards.
+#pragma once
+
+#include <cstdint>
+
+struct DeviceClock {
+    uint64_t delivered;     // frames handed to the device through the last callback
+    double deliveredAt;     // seconds on the caller's wall clock when that callback ran
+    uint32_t queuedFrames;  // frames still ahead of the speaker when a callback returns
+    uint32_t chunkFrames;   // frames a callback hands over
+    uint32_t sampleRate;
+    uint64_t reported;      // the last position returned
+};
+
+inline void deviceClockInit(DeviceClock& clock, uint32_t queuedFrames, uint32_t chunkFrames, uint32_t sampleRate) {
+    clock = DeviceClock{0, 0.0, queuedFrames, chunkFrames, sampleRate, 0};
+}
+
+// Called from the callback (or with its lock held) after `frames` were handed over.
+inline void deviceClockDelivered(DeviceClock& clock, uint64_t frames, double now) {
+    clock.delivered += frames;
+    clock.deliveredAt = now;
+}
+
+// Frames heard by `now`.
+inline uint64_t deviceClockPlayed(DeviceClock& clock, double now) {
+    if (clock.delivered > clock.queuedFrames) {
+        const double since = now > clock.deliveredAt ? now - clock.deliveredAt : 0.0;
+        const uint64_t start = clock.delivered - clock.queuedFrames;
+        const double ahead = since * clock.sampleRate;
+        // Until the next callback, at most one chunk more is heard.
+        const uint64_t cap = clock.chunkFrames;
+        const uint64_t step = ahead < double(cap) ? uint64_t(ahead) : cap;
+        const uint64_t played = start + step;
+        if (played > clock.reported) clock.reported = played;
+    }
+    return clock.reported;
+}

@@ -1,0 +1,143 @@
+// thawline: the show on Linux. A borderless full-screen window on the primary
+// display with an OpenGL ES 3 context (EGL), vertical sync and no cursor; the
+// song through an SDL audio device whose played position is the clock.
+// Escape or closing the window ends it, and so does the song's end; without
+// an audio device it plays silent on the wall clock.
+#include <SDL2/SDL.h>
+#include <GLES3/gl3.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "Orrery/gfx/GfxContext.h"
+#include "app/MusicClock.h"
+#include "app/ShowFrame.h"
+#include "app/gles/ShowFrames.h"
+#include "app/sdl/SdlAudio.h"
+#include "content/module/SongModule.h"
+#include "content/scene/Show.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: thawline [-h | --help]\n"
+    "\n"
+    "Plays the show full screen on the primary display with its song, on\n"
+    "OpenGL ES 3 (EGL). Escape or closing the window ends it early. Without a\n"
+    "sound device it plays silent. SDL_VIDEODRIVER and SDL_AUDIODRIVER choose\n"
+    "SDL's drivers (offscreen and dummy run it without a display or sound).\n";
+
+int fail(const char* what, const char* detail) {
+    std::fprintf(stderr, "thawline: %s%s%s\n", what, detail && *detail ? ": " : "", detail ? detail : "");
+    return 1;
+}
+
+bool hasExtension(const char* name) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const char* extension = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (extension && !std::strcmp(extension, name)) return true;
+    }
+    return false;
+}
+
+double secondsNow() { return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency()); }
+
+// Drains the event queue; true once the window was closed or Escape went down.
+bool pollQuit() {
+    bool quit = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) quit = true;
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+    }
+    return quit;
+}
+
+int playShow(SDL_Window* window) {
+    SDL_GL_GetDrawableSize(window, &screenWidth, &screenHeight);
+    if (screenWidth <= 0 || screenHeight <= 0) return fail("the window has no drawable area", SDL_GetError());
+    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
+
+    Show show = {};
+    buildShowGraph(show);
+    Orrery::Gfx::TextureRuntime& screen = *show.runtime->outputTexture;
+    if (!Orrery::Gfx::glesAttachScreenTarget(screen)) return fail("cannot create the screen texture", nullptr);
+
+    SdlAudio audio;
+    const bool sound = openSdlAudio(audio, kSongModule, kSongModuleSize);
+
+    // Each frame: events, the first frame starts the sound, the clock, the
+    // end test, then draw and present. Escape or closing the window end the
+    // loop after the frame is presented; the song's end before anything is drawn.
+    bool quit = false;
+    float previousTime = 0.0f;
+    double wallStart = 0.0;
+    for (uint32_t frameIndex = 0; !quit; ++frameIndex) {
+        quit = pollQuit();
+        if (frameIndex == 0) {
+            startSdlAudio(audio);
+            wallStart = secondsNow();
+        }
+        const float time = sound ? musicTimeFromFrames(uint32_t(sdlAudioPlayedFrames(audio)))
+                                 : static_cast<float>(secondsNow() - wallStart);
+        const float elapsed = time - previousTime;
+        previousTime = time;
+        if (showHasEnded(time)) break;
+
+        drawShowFrame(show, frameIndex, time, elapsed, aspect);
+        Orrery::Gfx::glesPresent(screen, 0, screenWidth, screenHeight);
+        SDL_GL_SwapWindow(window);
+    }
+
+    closeSdlAudio(audio);
+    trackSetDestroy(show.tracks);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "thawline: unknown option %s (try --help)\n", argv[i]);
+        return 2;
+    }
+
+    // An ES context through EGL, also where GLX would offer one.
+    SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
+    SDL_SetHint(SDL_HINT_OPENGL_ES_DRIVER, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return fail("no display", SDL_GetError());
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+
+    SDL_DisplayMode mode = {};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return fail("no display", SDL_GetError());
+    SDL_Window* window =
+        SDL_CreateWindow("Thawline", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0), mode.w,
+                         mode.h, SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!window) return fail("cannot open a window", SDL_GetError());
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context) return fail("no OpenGL ES 3 context", SDL_GetError());
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (!version || std::strncmp(version, "OpenGL ES 3", 11) != 0)
+        return fail("no OpenGL ES 3 context, the driver offers", version ? version : "nothing");
+    if (!hasExtension("GL_EXT_color_buffer_float"))
+        return fail("the OpenGL ES driver cannot draw into half-float textures (no GL_EXT_color_buffer_float)",
+                    reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    SDL_GL_SetSwapInterval(1);
+    SDL_ShowCursor(SDL_DISABLE);
+
+    const int status = playShow(window);
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    return status;
+}

@@ -1,0 +1,27 @@
+# Script mode: runs TOOL once per argument list in RUNS (lists separated by
+# '!', arguments by '|') and checks each run: exit status STATUS, standard
+# error exactly one line matching ERRORS (or empty when ERRORS is unset),
+# standard output matching OUTPUT and not matching NOT_OUTPUT when given.
+string(REPLACE "!" ";" runs "${RUNS}")
+foreach(run IN LISTS runs)
+  string(REPLACE "|" ";" args "${run}")
+  execute_process(COMMAND ${TOOL} ${args} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+  if(NOT status STREQUAL "${STATUS}")
+    message(FATAL_ERROR "[${run}]: expected exit status ${STATUS}, got '${status}': ${errors}")
+  endif()
+  if(DEFINED ERRORS)
+    string(REGEX MATCHALL "\n" newlines "${errors}")
+    list(LENGTH newlines lines)
+    if(NOT errors MATCHES "${ERRORS}" OR NOT lines EQUAL 1)
+      message(FATAL_ERROR "[${run}]: expected one error line matching '${ERRORS}', got: ${errors}")
+    endif()
+  elseif(NOT errors STREQUAL "")
+    message(FATAL_ERROR "[${run}]: expected no error output, got: ${errors}")
+  endif()
+  if(DEFINED OUTPUT AND NOT output MATCHES "${OUTPUT}")
+    message(FATAL_ERROR "[${run}]: expected output matching '${OUTPUT}', got: ${output}")
+  endif()
+  if(DEFINED NOT_OUTPUT AND output MATCHES "${NOT_OUTPUT}")
+    message(FATAL_ERROR "[${run}]: output matches '${NOT_OUTPUT}': ${output}")
+  endif()
+endforeach()
