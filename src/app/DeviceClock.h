@@ -32,7 +32,9 @@ inline uint64_t deviceClockPlayed(DeviceClock& clock, double now) {
     if (clock.delivered > clock.queuedFrames) {
         const double since = now > clock.deliveredAt ? now - clock.deliveredAt : 0.0;
         const uint64_t start = clock.delivered - clock.queuedFrames;
-        const double ahead = since * clock.sampleRate;
+        // To the nearest frame: a wall-clock difference such as (2 + 0.01) - 2
+        // is 0.00999... in binary, and truncating it would lose a frame.
+        const double ahead = since * clock.sampleRate + 0.5;
         // Until the next callback, at most one chunk more is heard.
         const uint64_t cap = clock.chunkFrames;
         const uint64_t step = ahead < double(cap) ? uint64_t(ahead) : cap;
