@@ -24,6 +24,12 @@ namespace {
 
 const char* kName = "thawline-capture";
 
+// Set by Ctrl-C (SIGINT), SIGTERM or SIGHUP; the frame loop stops at the next
+// frame and reports it, as the Windows capture does.
+volatile sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
 void printUsage() {
     // The shared text names the Windows program; the columns stay aligned.
     const char* text = kCaptureUsage;
@@ -97,11 +103,22 @@ int main(int argc, char** argv) {
 
     // A reader that stops early is reported, not a silent death by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    std::signal(SIGHUP, onInterrupt);
     std::vector<uint8_t> pixels(size_t(options.width) * size_t(options.height) * 4);
     CaptureProgress progress = startCaptureProgress(kName, options.liveProgress, plan.renderedFrames);
     uint32_t written = 0;
     bool failed = false;
+    int interruptedStatus = 0;
     for (uint32_t k = 0; k < plan.renderedFrames && !failed; ++k) {
+        if (interrupted) {
+            std::fprintf(stderr, "%s%s: interrupted after %u of %u frames\n", options.liveProgress ? "\n" : "", kName,
+                         k, plan.renderedFrames);
+            interruptedStatus = 130;
+            failed = true;
+            break;
+        }
         drawShowFrame(show, k, captureFrameTime(k, options.fps), captureFrameStep(options.fps), aspect);
         // Frames before the span are read back too, so that the progress
         // counts frames drawn rather than frames queued.
@@ -133,5 +150,6 @@ int main(int argc, char** argv) {
     }
     trackSetDestroy(show.tracks);
     closeHeadlessGl(gl);
+    if (interruptedStatus) return interruptedStatus;
     return failed ? 1 : 0;
 }

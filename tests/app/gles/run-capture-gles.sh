@@ -38,4 +38,14 @@ status=${PIPESTATUS[0]}
 grep -q "standard output failed" "$work/pipe.log" || fail "no reason given for the stopped reader"
 # An unwritable soundtrack fails before any frame.
 "$exe" --size 64x36 --fps 4 --to 1 --sound /nonexistent/dir/x.f32 >/dev/null 2>&1 && fail "an unwritable soundtrack was accepted"
+# Ctrl-C stops the capture at the next frame, with a reason and status 130.
+"$exe" --size 64x36 --fps 60 >/dev/null 2>"$work/int.log" &
+pid=$!
+sleep 2
+kill -INT $pid
+wait $pid
+status=$?
+[ "$status" -eq 130 ] || fail "an interrupted capture exited with $status, not 130"
+grep -q "interrupted after [0-9]* of 2795 frames" "$work/int.log" || fail "no reason given for the interruption"
+
 echo "thawline-capture: options, frames, determinism, soundtrack and failures as expected"
