@@ -112,7 +112,8 @@ EMSCRIPTEN_KEEPALIVE void thaw_web_restart() {
 EMSCRIPTEN_KEEPALIVE int thaw_web_frame(uint32_t playedFrames, int width, int height) {
     const float time = musicTimeFromFrames(playedFrames);
     if (showHasEnded(time)) return 0;
-    const float elapsed = web.frameIndex == 0 ? 0.0f : time - web.previousTime;
+    // As the native show: the first frame's step is from time 0.
+    const float elapsed = time - web.previousTime;
     web.previousTime = time;
     drawShowFrame(web.show, web.frameIndex, time, elapsed, web.aspect);
     web.frameIndex += 1;

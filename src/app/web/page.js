@@ -209,19 +209,32 @@ function delay(ms) {
   return new Promise((resolve) => setTimeout(resolve, ms));
 }
 
+// At the song's rate where the browser allows it (no resampling), else at
+// the device's; null without WebAudio.
+function makeAudioContext() {
+  if (typeof AudioContext !== 'function') return null;
+  try {
+    return new AudioContext({ sampleRate: kSampleRate, latencyHint: 'interactive' });
+  } catch (error) {
+    try {
+      return new AudioContext({ latencyHint: 'interactive' });
+    } catch (again) {
+      return null;
+    }
+  }
+}
+
 async function startShow() {
   if (thawline.state !== 'start') return;
   thawline.state = 'starting';
+  if (!audio) audio = makeAudioContext();
   if (!audio) {
-    try {
-      audio = new AudioContext({ sampleRate: kSampleRate, latencyHint: 'interactive' });
-    } catch (error) {
-      audio = new AudioContext({ latencyHint: 'interactive' });
-    }
+    fail('This browser gives the page no sound output (WebAudio), and the song is the show\u2019s clock.');
+    return;
   }
   // Without a gesture the browser may keep the context suspended; resume()
   // then waits, so it is given a moment and the start screen stays.
-  if (audio.state !== 'running') await Promise.race([audio.resume(), delay(500)]);
+  if (audio.state !== 'running') await Promise.race([audio.resume().catch(() => {}), delay(500)]);
   if (audio.state !== 'running') {
     if (document.fullscreenElement && document.exitFullscreen) document.exitFullscreen().catch(() => {});
     showStartScreen();

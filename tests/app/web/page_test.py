@@ -114,6 +114,12 @@ class LivePage(unittest.TestCase):
         browser.wait_for(self.driver, 'thawline.state === "start"', 10, 'leaving full screen ends it')
         self.assertEqual(self.driver.execute_script('return thawline.endReason'), 'fullscreen')
 
+    def test_stepping_rejects_numbers_out_of_range(self):
+        for query in ('step&fps=0', 'step&frame=-1', 'step&count=1.5', 'step&fps=abc'):
+            self.open(SMALL + '&' + query)
+            self.assertEqual(browser.page_state(self.driver), 'error', query)
+            self.assertIn('step wants whole numbers', self.driver.find_element(By.ID, 'status').text, query)
+
     def test_music_clock_counts_what_the_speaker_played(self):
         heard = lambda sample: self.driver.execute_script('return thawline.heardSeconds(arguments[0])', sample)
         self.open(SMALL)
