@@ -22,10 +22,13 @@ def one_run(url, seconds):
         browser.wait_for(driver, 'window.thawline && thawline.firstFrameMs > 0', 120, 'the first frame')
         first = driver.execute_script('return thawline.firstFrameMs')
         time.sleep(seconds)
-        drawn, started, last, song_ms, width, height = driver.execute_script(
-            'return [thawline.framesDrawn, thawline.runStartedMs, thawline.lastFrameMs, thawline.songRenderMs,'
+        # Frames on screen over the whole time since the run started: GL
+        # calls return before the GPU has drawn, so the time of the last
+        # frame alone would count queued frames as done.
+        drawn, started, now, song_ms, width, height = driver.execute_script(
+            'return [thawline.framesDrawn, thawline.runStartedMs, performance.now(), thawline.songRenderMs,'
             ' thawline.width, thawline.height]')
-    fps = (drawn - 1) / ((last - started) / 1000.0) if drawn > 1 and last > started else 0.0
+    fps = drawn / ((now - started) / 1000.0) if now > started else 0.0
     return first, fps, drawn, song_ms, width, height
 
 
