@@ -14,6 +14,7 @@ packages=(
   ffmpeg fonts-dejavu-core python3 vkd3d-compiler bc
   libsdl2-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   spirv-cross libspirv-cross-c-shared-dev
+  emscripten chromium chromium-driver python3-selenium
 )
 
 missing=()

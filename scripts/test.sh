@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything (native, sanitized, Windows) and runs
-# every test: unit tests natively and under ASan+UBSan, the fuzz run, and the
-# Windows programs under Wine.
+# Sets up the machine, builds everything (native, sanitized, Windows, web) and
+# runs every test: unit tests natively and under ASan+UBSan, the fuzz run, the
+# Windows programs under Wine, and the web page in headless chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,5 +30,12 @@ cmake --build --preset windows -j "$jobs"
 
 step "Windows tests under Wine"
 ctest --preset windows -j 1
+
+step "web build (WebAssembly, WebGL 2)"
+cmake --preset web >/dev/null
+cmake --build --preset web -j "$jobs"
+
+step "web tests in headless chromium"
+ctest --preset web -j 1
 
 step "all tests passed"
