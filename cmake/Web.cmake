@@ -20,3 +20,4 @@ endforeach()
 
 add_subdirectory(src/app/web)
 add_subdirectory(tests/app/web)
+add_subdirectory(tests/release)

@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# Builds the release archive: the Windows show, the Linux show, the web site,
+# an info text, a screenshot and SHA256SUMS, in a zip that two runs on the
+# same commit make byte for byte the same.
+set -euo pipefail
+
+usage() {
+  cat <<'TEXT'
+usage: scripts/release.sh [--allow-dirty] [--shot SECONDS] [--reuse-builds]
+
+Copies the committed tree into build/release/work, builds it there from
+scratch (native, Windows, web), renders a 1280x720 screenshot with the
+capture (Direct3D 11 under Wine) and writes build/release/thawline-<version>.zip,
+<version> coming from `git describe`. The zip holds one folder,
+thawline-<version>/, with Thawline.exe, thawline (Linux x86-64), web/,
+thawline.txt, thawline-1280x720.png and SHA256SUMS. Entries are in a fixed
+order and dated with the commit's time, so the same commit gives the same
+archive.
+
+  --allow-dirty    release a tree with uncommitted changes (the version then
+                   ends in -dirty); refused by default
+  --shot SECONDS   music time of the screenshot (default 4); every frame
+                   before it is drawn, at 60 fps
+  --reuse-builds   take the programs from build/native, build/windows and
+                   build/web as they are instead of building afresh (quicker;
+                   the archive is then only as clean as those builds)
+  -h, --help       show this help
+
+Needs the packages of scripts/setup.sh. Fails with one line, leaving no
+archive, on a dirty tree, a missing tool or any failed step.
+TEXT
+}
+
+fail() { echo "release: $*" >&2; exit 1; }
+
+allowDirty=0 reuse=0 shot=4
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -h|--help) usage; exit 0 ;;
+    --allow-dirty) allowDirty=1; shift ;;
+    --reuse-builds) reuse=1; shift ;;
+    --shot)
+      [ $# -ge 2 ] || { echo "release: missing value after --shot (try --help)" >&2; exit 2; }
+      [[ "$2" =~ ^[0-9]+(\.[0-9]+)?$ ]] || { echo "release: --shot wants seconds, like 4.5, not \"$2\"" >&2; exit 2; }
+      shot=$2; shift 2 ;;
+    *) echo "release: unknown option $1 (try --help)" >&2; exit 2 ;;
+  esac
+done
+
+root=$(cd -- "$(dirname -- "$0")/.." && pwd)
+cd -- "$root"
+
+python=/usr/bin/python3
+tools=(git "$python" ffmpeg ffprobe sha256sum strip readelf objdump tar wine Xvfb xdpyinfo)
+[ "$reuse" = 1 ] || tools+=(cmake ninja x86_64-w64-mingw32-g++-posix emcc glslangValidator spirv-opt)
+for tool in "${tools[@]}"; do
+  command -v -- "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
+done
+
+[ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$root" ] ||
+  fail "$root is not a git checkout; the version comes from git describe"
+changes=$(git status --porcelain --untracked-files=normal)
+if [ -n "$changes" ] && [ "$allowDirty" = 0 ]; then
+  fail "the tree has uncommitted changes ($(wc -l <<<"$changes") paths, first $(head -1 <<<"$changes" | cut -c4-)); commit them or pass --allow-dirty"
+fi
+version=$(git describe --tags --always --abbrev=12)
+[ -z "$changes" ] || version+=-dirty
+epoch=$(git log -1 --format=%ct)
+commitDate=$(TZ=UTC0 git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M UTC')
+
+release=$root/build/release
+work=$release/work
+out=$release/thawline-$version.zip
+log=$release/build.log
+name=thawline-$version
+stage=$work/stage/$name
+mkdir -p -- "$release"
+rm -rf -- "$work"
+mkdir -p -- "$stage/web"
+: >"$log"
+
+cleanup() { rm -rf -- "$work" "$out.partial"; }
+trap cleanup EXIT
+trap 'trap "" INT TERM HUP; cleanup; echo "release: interrupted; no archive written" >&2; exit 130' INT
+trap 'trap "" INT TERM HUP; cleanup; echo "release: interrupted; no archive written" >&2; exit 143' TERM
+trap 'trap "" INT TERM HUP; cleanup; echo "release: interrupted; no archive written" >&2; exit 129' HUP
+
+start=$(date +%s)
+step() { echo "release: [$(( $(date +%s) - start )) s] $*"; }
+
+if [ "$reuse" = 1 ]; then
+  builds=$root/build
+  step "$name from the existing builds in build/"
+else
+  # A copy of exactly what git tracks (or would track), so that nothing
+  # lying around in the working folder reaches the archive.
+  tree=$work/tree/$name
+  mkdir -p -- "$tree"
+  git ls-files -z --cached --others --exclude-standard |
+    while IFS= read -r -d '' path; do [ -e "$path" ] && printf '%s\0' "$path"; done |
+    tar --null -T - -cf - | tar -xf - -C "$tree"
+  builds=$tree/build
+  jobs=$(nproc)
+  inTree() { (cd -- "$tree" && "$@") >>"$log" 2>&1; }
+  step "$name: building the host tools and the Linux program (log: $log)"
+  inTree cmake --preset native || fail "configuring the native build failed; see $log"
+  inTree cmake --build --preset native -j "$jobs" --target thawline thaw-dxbc thaw_shader_glsl ||
+    fail "the native build failed; see $log"
+  step "building the Windows programs"
+  inTree cmake --preset windows || fail "configuring the Windows build failed; see $log"
+  inTree cmake --build --preset windows -j "$jobs" --target Thawline ThawlineCapture ||
+    fail "the Windows build failed; see $log"
+  step "building the web site"
+  inTree cmake --preset web || fail "configuring the web build failed; see $log"
+  inTree cmake --build --preset web -j "$jobs" || fail "the web build failed; see $log"
+fi
+
+linux=$builds/native/src/app/sdl/thawline
+windows=$builds/windows/src/app/win32/Thawline.exe
+capture=$builds/windows/src/app/win32/ThawlineCapture.exe
+site=$builds/web
+for file in "$linux" "$windows" "$capture" "$site/index.html" "$site/page.js" "$site/thawline.js" "$site/thawline.wasm"; do
+  [ -f "$file" ] || fail "${file#"$root/"} is missing; build it first or leave out --reuse-builds"
+done
+
+# The screenshot: one frame at 1280x720 from the Windows show's renderer.
+export THAW_NO_AUDIO=1
+# Up to half a frame after the first frame at or after the moment: exactly one.
+until=$(awk -v s="$shot" 'BEGIN { k = int(s * 60); if (k < s * 60 - 1e-9) k++; printf "%.6f", (k + 0.5) / 60 }')
+span=(--size 1280x720 --fps 60 --from "$shot" --to "$until")
+plan=$(bash scripts/wine-run.sh "$capture" "${span[@]}" --describe 2>>"$log") ||
+  fail "--shot $shot: the capture refused the span (it must lie within the show); see $log"
+read -r _ _ _ first count rendered _ _ <<<"$plan"
+[ "$count" = 1 ] || fail "--shot $shot gives $count frames, not one"
+step "screenshot at $shot s: drawing $rendered frames at 1280x720 under Wine"
+# On a terminal the capture's progress line shows there; otherwise in the log.
+progress=() messages=$log
+[ -t 2 ] && progress=(--progress) messages=/dev/stderr
+shotFile=$stage/thawline-1280x720.png
+bash scripts/wine-run.sh "$capture" "${span[@]}" "${progress[@]}" 2>>"$messages" >"$work/shot.rgba" ||
+  fail "the capture failed; see $log"
+[ "$(stat -c %s -- "$work/shot.rgba")" = $((1280 * 720 * 4)) ] || fail "the capture wrote no whole frame; see $log"
+ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt rgba -s 1280x720 -i "$work/shot.rgba" \
+  -frames:v 1 -pix_fmt rgb24 -flags +bitexact -fflags +bitexact "$shotFile" 2>>"$log" ||
+  fail "encoding the screenshot failed; see $log"
+
+step "staging $name"
+cp -- "$windows" "$stage/Thawline.exe"
+strip --strip-all -o "$stage/thawline" -- "$linux"
+cp -- "$site/index.html" "$site/page.js" "$site/thawline.js" "$site/thawline.wasm" "$stage/web/"
+find "$stage" -type f -exec chmod 644 {} +
+chmod 755 "$stage/thawline" "$stage/Thawline.exe"
+
+# The Linux program's libraries, read from the program itself.
+needed=$(readelf -d -- "$linux" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | paste -sd, - | sed 's/,/, /g')
+glibc=$(objdump -T -- "$linux" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -V | tail -1)
+libs="these shared libraries: $needed (glibc $glibc or later). On Debian 12, Ubuntu 22.04 and later: apt install libsdl2-2.0-0 libgles2 libegl1"
+soundFrames=$(bash scripts/wine-run.sh "$capture" --describe 2>>"$log" | awk '{ print $8 }')
+runningTime=$(awk -v n="$soundFrames" 'BEGIN { printf "%.1f seconds", n / 44100 }')
+shotTime=$(awk -v k="$first" 'BEGIN { printf "%g", k / 60 }')
+
+export VERSION=$version COMMIT_DATE=$commitDate YEAR=${commitDate:0:4} RUNNING_TIME=$runningTime \
+  SHOT=thawline-1280x720.png SHOT_TIME=$shotTime LINUX_LIBS=$libs
+"$python" - "$root/scripts/release/thawline.txt.in" "$stage/thawline.txt" <<'PY' || fail "writing thawline.txt failed"
+import os, re, sys, textwrap
+text = open(sys.argv[1], encoding="utf-8").read()
+def value(match):
+    key = match.group(1)
+    return "\n".join(textwrap.wrap(os.environ[key], 71)) if key == "LINUX_LIBS" else os.environ[key]
+open(sys.argv[2], "w", encoding="utf-8", newline="\n").write(re.sub(r"@([A-Z_]+)@", value, text))
+PY
+
+(cd -- "$stage" && find . -type f -printf '%P\n' | LC_ALL=C sort | xargs -d '\n' sha256sum >"$work/sums") ||
+  fail "computing SHA256SUMS failed"
+mv -- "$work/sums" "$stage/SHA256SUMS"
+
+step "packing $out"
+"$python" "$root/scripts/release/pack.py" "$stage" "$out.partial" "$epoch" || fail "packing the zip failed"
+mv -f -- "$out.partial" "$out"
+step "done: $out ($(stat -c %s -- "$out") bytes, sha256 $(sha256sum -- "$out" | cut -d' ' -f1))"
