@@ -47,7 +47,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-root=$(cd -- "$(dirname -- "$0")/.." && pwd)
+root=$(cd -P -- "$(dirname -- "$0")/.." && pwd)
 cd -- "$root"
 
 python=/usr/bin/python3
@@ -61,7 +61,7 @@ done
   fail "$root is not a git checkout; the version comes from git describe"
 changes=$(git status --porcelain --untracked-files=normal)
 if [ -n "$changes" ] && [ "$allowDirty" = 0 ]; then
-  fail "the tree has uncommitted changes ($(wc -l <<<"$changes") paths, first $(head -1 <<<"$changes" | cut -c4-)); commit them or pass --allow-dirty"
+  fail "the tree has uncommitted changes ($(wc -l <<<"$changes") changed or new, first $(head -1 <<<"$changes" | cut -c4-)); commit them or pass --allow-dirty"
 fi
 version=$(git describe --tags --always --abbrev=12)
 [ -z "$changes" ] || version+=-dirty
