@@ -81,9 +81,15 @@ mkdir -p -- "$stage/web"
 
 cleanup() { rm -rf -- "$work" "$out.partial"; }
 trap cleanup EXIT
-trap 'trap "" INT TERM HUP; cleanup; echo "release: interrupted; no archive written" >&2; exit 130' INT
-trap 'trap "" INT TERM HUP; cleanup; echo "release: interrupted; no archive written" >&2; exit 143' TERM
-trap 'trap "" INT TERM HUP; cleanup; echo "release: interrupted; no archive written" >&2; exit 129' HUP
+interrupted() {
+  trap '' INT TERM HUP
+  cleanup
+  echo "release: interrupted; no archive written" >&2
+  exit "$1"
+}
+trap 'interrupted 130' INT
+trap 'interrupted 143' TERM
+trap 'interrupted 129' HUP
 
 start=$(date +%s)
 step() { echo "release: [$(( $(date +%s) - start )) s] $*"; }
@@ -101,18 +107,16 @@ else
     tar --null -T - -cf - | tar -xf - -C "$tree"
   builds=$tree/build
   jobs=$(nproc)
-  inTree() { (cd -- "$tree" && "$@") >>"$log" 2>&1; }
-  step "$name: building the host tools and the Linux program (log: $log)"
-  inTree cmake --preset native || fail "configuring the native build failed; see $log"
-  inTree cmake --build --preset native -j "$jobs" --target thawline thaw-dxbc thaw_shader_glsl ||
-    fail "the native build failed; see $log"
-  step "building the Windows programs"
-  inTree cmake --preset windows || fail "configuring the Windows build failed; see $log"
-  inTree cmake --build --preset windows -j "$jobs" --target Thawline ThawlineCapture ||
-    fail "the Windows build failed; see $log"
-  step "building the web site"
-  inTree cmake --preset web || fail "configuring the web build failed; see $log"
-  inTree cmake --build --preset web -j "$jobs" || fail "the web build failed; see $log"
+  # build PRESET WHAT [TARGET...]: configures and builds one preset in the copy.
+  build() {
+    local preset=$1 what=$2; shift 2
+    step "building $what (log: $log)"
+    (cd -- "$tree" && cmake --preset "$preset" && cmake --build --preset "$preset" -j "$jobs" ${1:+--target "$@"}) \
+      >>"$log" 2>&1 || fail "building $what failed; see $log"
+  }
+  build native "the host tools and the Linux program" thawline thaw-dxbc thaw_shader_glsl
+  build windows "the Windows programs" Thawline ThawlineCapture
+  build web "the web site"
 fi
 
 linux=$builds/native/src/app/sdl/thawline
@@ -125,13 +129,18 @@ done
 
 # The screenshot: one frame at 1280x720 from the Windows show's renderer.
 export THAW_NO_AUDIO=1
-# Up to half a frame after the first frame at or after the moment: exactly one.
-until=$(awk -v s="$shot" 'BEGIN { k = int(s * 60); if (k < s * 60 - 1e-9) k++; printf "%.6f", (k + 0.5) / 60 }')
-span=(--size 1280x720 --fps 60 --from "$shot" --to "$until")
-plan=$(bash scripts/wine-run.sh "$capture" "${span[@]}" --describe 2>>"$log") ||
-  fail "--shot $shot: the capture refused the span (it must lie within the show); see $log"
-read -r _ _ _ first count rendered _ _ <<<"$plan"
-[ "$count" = 1 ] || fail "--shot $shot gives $count frames, not one"
+# The whole show's plan at the screenshot's size: how many frames it has, and
+# its soundtrack's length for the running time.
+plan=$(bash scripts/wine-run.sh "$capture" --size 1280x720 --fps 60 --describe 2>>"$log") ||
+  fail "the capture program does not run; see $log"
+read -r _ _ _ _ _ showFrames _ soundFrames <<<"$plan"
+# The first frame at or after the moment, and a span up to half a frame past
+# it: exactly that one frame.
+first=$(awk -v s="$shot" 'BEGIN { k = int(s * 60); if (k < s * 60 - 1e-9) k++; print k }')
+[ "$first" -lt "$showFrames" ] ||
+  fail "--shot $shot lies outside the show, which has $showFrames frames at 60 fps"
+rendered=$((first + 1))
+span=(--size 1280x720 --fps 60 --from "$shot" --to "$(awk -v k="$first" 'BEGIN { printf "%.6f", (k + 0.5) / 60 }')")
 step "screenshot at $shot s: drawing $rendered frames at 1280x720 under Wine"
 # On a terminal the capture's progress line shows there; otherwise in the log.
 progress=() messages=$log
@@ -155,7 +164,6 @@ chmod 755 "$stage/thawline" "$stage/Thawline.exe"
 needed=$(readelf -d -- "$linux" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | paste -sd, - | sed 's/,/, /g')
 glibc=$(objdump -T -- "$linux" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -V | tail -1)
 libs="these shared libraries: $needed (glibc $glibc or later). On Debian 12, Ubuntu 22.04 and later: apt install libsdl2-2.0-0 libgles2 libegl1"
-soundFrames=$(bash scripts/wine-run.sh "$capture" --describe 2>>"$log" | awk '{ print $8 }')
 runningTime=$(awk -v n="$soundFrames" 'BEGIN { printf "%.1f seconds", n / 44100 }')
 shotTime=$(awk -v k="$first" 'BEGIN { printf "%g", k / 60 }')
 
