@@ -83,7 +83,10 @@ bool wholeAttribute(Reader& r, const pugi::xml_node& node, const char* attribute
 // declaration and whitespace are skipped by the parser).
 bool onlyElementChild(Reader& r, const pugi::xml_node& child, const pugi::xml_node& parent) {
     if (child.type() == pugi::node_element) return true;
-    return r.fail(child, "unexpected text in " + tag(parent.name()));
+    // The text's line is that of its first visible character.
+    ptrdiff_t at = child.offset_debug();
+    while (at >= 0 && static_cast<size_t>(at) < r.size && std::strchr(" \t\r\n", r.text[at]) && r.text[at]) ++at;
+    return r.fail(at, "unexpected text in " + tag(parent.name()));
 }
 
 // <key> and <bookmark> hold nothing.
