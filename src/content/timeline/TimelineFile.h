@@ -12,7 +12,9 @@
 // so. A key's row is its tick; its interpolation is the editor's number
 // (0 step, 1 linear, 2 smooth, 3 ramp), which is also our InterpolationMode
 // (Quadratic is the editor's ramp). The editor's <bookmarks> are accepted
-// and dropped.
+// and dropped. Names and numbers are taken literally: the file uses no XML
+// character or entity references, and the writer refuses names that would
+// need them.
 //
 // Used by the build's table generator and by the native program at run time,
 // so nothing here throws or prints: faults come back as one line,

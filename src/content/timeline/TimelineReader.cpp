@@ -86,6 +86,7 @@ bool onlyElementChild(Reader& r, const pugi::xml_node& child, const pugi::xml_no
     // The text's line is that of its first visible character.
     ptrdiff_t at = child.offset_debug();
     while (at >= 0 && static_cast<size_t>(at) < r.size && std::strchr(" \t\r\n", r.text[at]) && r.text[at]) ++at;
+    if (parent.type() == pugi::node_document) return r.fail(at, "unexpected text outside <sync>");
     return r.fail(at, "unexpected text in " + tag(parent.name()));
 }
 
@@ -177,7 +178,8 @@ bool readBookmarks(Reader& r, const pugi::xml_node& bookmarks) {
 bool readDocument(Reader& r, const pugi::xml_document& doc, TrackNames names, TrackSet& set, uint32_t& rows) {
     pugi::xml_node sync;
     for (pugi::xml_node node : doc.children()) {
-        if (node.type() != pugi::node_element) return r.fail(node, "unexpected text outside <sync>");
+        if (node.type() == pugi::node_doctype) return r.fail(node, "a DOCTYPE, which the file has no use for");
+        if (!onlyElementChild(r, node, doc)) return false;
         if (sync) return r.fail(node, "a second root element " + tag(node.name()));
         if (std::strcmp(node.name(), "sync") != 0) return r.fail(node, "unknown element " + tag(node.name()) + ", not <sync>");
         sync = node;
@@ -208,10 +210,17 @@ bool readDocument(Reader& r, const pugi::xml_document& doc, TrackNames names, Tr
 }
 
 bool parseInto(Reader& r, TrackNames names, TrackSet& parsed, uint32_t& rows) {
+    // pugixml would stop at a zero byte and drop what follows.
+    if (const void* zero = std::memchr(r.text, 0, r.size)) {
+        return r.fail(static_cast<const char*>(zero) - r.text, "a zero byte");
+    }
+    // No entity or character references: the file's names and numbers never
+    // need them, and &#0; would cut a value short unseen. Text outside the
+    // root and DOCTYPEs are kept so that they can be refused; comments,
+    // processing instructions and the declaration are skipped.
+    const unsigned options = (pugi::parse_default & ~pugi::parse_escapes) | pugi::parse_fragment | pugi::parse_doctype;
     pugi::xml_document doc;
-    // Default options: no DTD or entity expansion; comments, processing
-    // instructions and the declaration are skipped.
-    pugi::xml_parse_result result = doc.load_buffer(r.text, r.size, pugi::parse_default, pugi::encoding_utf8);
+    pugi::xml_parse_result result = doc.load_buffer(r.text, r.size, options, pugi::encoding_utf8);
     if (!result) return r.fail(result.offset, std::string("not well-formed XML: ") + result.description());
     return readDocument(r, doc, names, parsed, rows);
 }

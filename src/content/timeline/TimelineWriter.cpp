@@ -3,21 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace {
-
-void appendEscaped(std::string& out, const char* s) {
-    for (; *s; ++s) {
-        switch (*s) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += *s;
-        }
-    }
-}
 
 void appendNumber(std::string& out, uint32_t n) { out += std::to_string(n); }
 
@@ -34,13 +23,20 @@ bool format(const TrackSet& set, uint32_t rows, TrackNames names, std::string& o
                 " names";
         return false;
     }
+    for (uint32_t i = 0; i < names.count; ++i) {
+        // The reader takes names literally, without XML references.
+        if (std::strpbrk(names.names[i], "&<>\"")) {
+            error = std::string("timeline: the track name '") + names.names[i] + "' holds one of & < > \"";
+            return false;
+        }
+    }
     out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<sync rows=\"";
     appendNumber(out, rows);
     out += "\">\n\t<tracks>\n";
     for (uint32_t i = 0; i < set.tracks.count; ++i) {
         const GrowArray<Keyframe>& keys = set.tracks[i].keys;
         out += "\t\t<track name=\"";
-        appendEscaped(out, names.names[i]);
+        out += names.names[i];
         out += keys.count ? "\">\n" : "\"/>\n";
         for (uint32_t k = 0; k < keys.count; ++k) {
             const Keyframe& key = keys[k];

@@ -43,10 +43,13 @@ struct FaultCase {
 
 // Each case breaks one thing in an otherwise good file.
 const FaultCase kFaults[] = {
-    {"", "t.rocket:1: not well-formed XML: No document element found"},
+    {"", "t.rocket:1: no <sync> element"},
     {"<sync rows=\"8\"><tracks>\n</track>", "t.rocket:2: not well-formed XML: Start-end tags mismatch"},
     {"<song rows=\"8\"/>", "t.rocket:1: unknown element <song>, not <sync>"},
     {"<sync rows=\"8\"><tracks/></sync>\n<sync rows=\"8\"/>", "t.rocket:2: a second root element <sync>"},
+    {"<sync rows=\"8\"><tracks><track name=\"alpha\"/><track name=\"beta\"/></tracks></sync>\n\n  extra",
+     "t.rocket:3: unexpected text outside <sync>"},
+    {"<!DOCTYPE sync [<!ENTITY e \"1\">]>\n<sync rows=\"8\"/>", "t.rocket:1: a DOCTYPE, which the file has no use for"},
     {"<sync>\n<tracks/></sync>", "t.rocket:1: <sync> lacks the attribute 'rows'"},
     {"<sync rows=\"many\"><tracks/></sync>", "t.rocket:1: rows 'many' is not a whole number from 0 to 4294967295"},
     {"<sync rows=\"8\">\n<tempo/></sync>", "t.rocket:2: unknown element <tempo> in <sync>"},
@@ -82,6 +85,9 @@ const FaultCase kFaults[] = {
     {"<sync rows=\"8\"><tracks><track name=\"alpha\"/><track name=\"beta\">\n"
      "<key row=\"1\" value=\"2.5x\" interpolation=\"0\"/></track></tracks></sync>",
      "t.rocket:2: value '2.5x' is not a finite number"},
+    {"<sync rows=\"8\"><tracks><track name=\"alpha\"/><track name=\"beta\">\n"
+     "<key row=\"1\" value=\"1&#0;5\" interpolation=\"0\"/></track></tracks></sync>",
+     "t.rocket:2: value '1&#0;5' is not a finite number"},
     {"<sync rows=\"8\"><tracks><track name=\"alpha\"/><track name=\"beta\">\n"
      "<key row=\"1\" value=\" 2\" interpolation=\"0\"/></track></tracks></sync>",
      "t.rocket:2: value ' 2' is not a finite number"},
@@ -127,6 +133,14 @@ TEST(TimelineReader, EachFaultIsOneLineWithItsLineAndKeepsTheOldKeys) {
         EXPECT_EQ(set.tracks[2].keys[0].value, 1.5f);
         trackSetDestroy(set);
     }
+    // A zero byte would end the XML parser's text early.
+    TrackSet set;
+    ASSERT_TRUE(trackSetInit(set));
+    uint32_t rows = 0;
+    const std::string zero("<sync rows=\"8\"><tracks><track name=\"alpha\"/><track name=\"beta\"/></tracks></sync>\n\0",
+                           82);
+    EXPECT_EQ(parse(zero, set, rows).error, "t.rocket:2: a zero byte");
+    trackSetDestroy(set);
 }
 
 TEST(TimelineReader, TakesTracksInAnyOrderWithTheEditorsExtras) {
@@ -217,6 +231,9 @@ TEST(TimelineWriter, RefusesWhatTheFileCannotHold) {
     std::string error, text;
     EXPECT_FALSE(formatTimeline(set, 8, kShowNames, text, error));  // 2 tracks, 27 names
     EXPECT_EQ(error, "timeline: 2 tracks for 27 names");
+    const char* const needsReferences[] = {"alpha", "r&b"};
+    EXPECT_FALSE(formatTimeline(set, 8, TrackNames{needsReferences, 2}, text, error));
+    EXPECT_EQ(error, "timeline: the track name 'r&b' holds one of & < > \"");
 
     // A mode the show holds like Step is written as step.
     ASSERT_TRUE(trackAddKey(set, 0, 1, 1.0f, 9u));
