@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include <pugixml.hpp>
 
@@ -13,7 +12,7 @@ namespace {
 
 constexpr uint32_t kEditorModeCount = 4;  // step, linear, smooth, ramp
 
-// Collects the first fault; later checks see `failed` and stop.
+// Keeps the first fault as "FILE:LINE: what".
 struct Reader {
     const char* text;
     size_t size;
@@ -39,12 +38,20 @@ struct Reader {
     bool fail(const pugi::xml_node& node, const std::string& what) { return fail(node.offset_debug(), what); }
 };
 
-std::string quoted(const char* s) { return std::string("'") + s + "'"; }
+// A name or value from the file as the error line shows it: on one line and
+// not too long to read.
+std::string quoted(const char* s) {
+    constexpr size_t kShown = 40;
+    std::string out = "'";
+    size_t n = 0;
+    for (; s[n] && n < kShown; ++n) out += static_cast<unsigned char>(s[n]) < 0x20 ? '?' : s[n];
+    return out + (s[n] ? "...'" : "'");
+}
 std::string tag(const char* name) { return std::string("<") + name + ">"; }
 
 bool parseWhole(const char* s, uint32_t& out) {
     size_t n = std::strlen(s);
-    if (n == 0 || s[0] < '0' || s[0] > '9') return false;  // from_chars takes no sign, but be plain about it
+    if (n == 0 || s[0] < '0' || s[0] > '9') return false;  // digits only: no sign, no space
     auto [end, ec] = std::from_chars(s, s + n, out);
     return ec == std::errc() && end == s + n;
 }
@@ -85,7 +92,7 @@ bool onlyElementChild(Reader& r, const pugi::xml_node& child, const pugi::xml_no
     if (child.type() == pugi::node_element) return true;
     // The text's line is that of its first visible character.
     ptrdiff_t at = child.offset_debug();
-    while (at >= 0 && static_cast<size_t>(at) < r.size && std::strchr(" \t\r\n", r.text[at]) && r.text[at]) ++at;
+    while (at >= 0 && static_cast<size_t>(at) < r.size && r.text[at] && std::strchr(" \t\r\n", r.text[at])) ++at;
     if (parent.type() == pugi::node_document) return r.fail(at, "unexpected text outside <sync>");
     return r.fail(at, "unexpected text in " + tag(parent.name()));
 }
@@ -237,7 +244,7 @@ bool parseTimeline(const char* text, size_t size, const char* fileName, TrackNam
         ok = trackSetInit(parsed) && trackSetResize(parsed, names.count);
         if (!ok) r.fail(0, "out of memory");
         ok = ok && parseInto(r, names, parsed, parsedRows);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {  // only std::bad_alloc can come from here
         error = std::string(r.fileName) + ": out of memory";
         ok = false;
     }
@@ -255,24 +262,27 @@ bool parseTimeline(const char* text, size_t size, const char* fileName, TrackNam
 }
 
 bool readTimelineFile(const char* path, TrackNames names, TrackSet& set, uint32_t& rows, std::string& error) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        error = std::string(path) + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
     std::string text;
-    bool readFailed = false;
+    std::FILE* f = nullptr;
     try {
+        f = std::fopen(path, "rb");
+        if (!f) {
+            error = std::string(path) + ": cannot open: " + std::strerror(errno);
+            return false;
+        }
         char buffer[16384];
         size_t n = 0;
         while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-        readFailed = std::ferror(f) != 0;
-    } catch (const std::bad_alloc&) {
-        readFailed = true;
-    }
-    std::fclose(f);
-    if (readFailed) {
-        error = std::string(path) + ": cannot read the file";
+        bool readFailed = std::ferror(f) != 0;
+        std::fclose(f);
+        f = nullptr;
+        if (readFailed) {
+            error = std::string(path) + ": cannot read the file";
+            return false;
+        }
+    } catch (...) {  // std::bad_alloc
+        if (f) std::fclose(f);
+        error = "timeline: out of memory";
         return false;
     }
     return parseTimeline(text.data(), text.size(), path, names, set, rows, error);
