@@ -46,9 +46,10 @@ bool readTimelineFile(const char* path, TrackNames names, TrackSet& set, uint32_
 // The file's text for `set`: tracks in index order named from the list,
 // values in the shortest form that reads back to the same float, so that
 // text read and written again is unchanged byte for byte. Modes the show
-// treats as Step (5 and up) are written as step; Quartic has no number in
-// the format and is a fault, as is a set whose track count is not the
-// list's or a key row past `rows`.
+// treats as Step (5 and up) are written as step. Faults, which leave `out`
+// as it was: Quartic (no number in the format), a value that is not finite,
+// rows out of order or past `rows`, a track count other than the list's, a
+// name holding & < > or ".
 bool formatTimeline(const TrackSet& set, uint32_t rows, TrackNames names, std::string& out, std::string& error);
 
 // Writes formatTimeline's text to `path` through a temporary file beside it

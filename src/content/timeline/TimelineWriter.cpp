@@ -80,7 +80,10 @@ bool format(const TrackSet& set, uint32_t rows, TrackNames names, std::string& o
 
 bool formatTimeline(const TrackSet& set, uint32_t rows, TrackNames names, std::string& out, std::string& error) {
     try {
-        return format(set, rows, names, out, error);
+        std::string text;
+        if (!format(set, rows, names, text, error)) return false;
+        out.swap(text);
+        return true;
     } catch (const std::bad_alloc&) {
         error = "timeline: out of memory";
         return false;
