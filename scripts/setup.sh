@@ -13,7 +13,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils xdotool imagemagick pulseaudio
   ffmpeg fonts-dejavu-core python3 vkd3d-compiler bc
   libsdl2-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-  spirv-cross libspirv-cross-c-shared-dev
+  spirv-cross libspirv-cross-c-shared-dev libpugixml-dev
   emscripten chromium chromium-driver python3-selenium
 )
 
