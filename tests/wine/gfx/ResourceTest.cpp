@@ -156,57 +156,6 @@ TEST_F(ResourceTest, OneAndThreeDimensionalTexturesHaveNoRenderTargetView) {
     tex3.release();
 }
 
-TEST_F(ResourceTest, UnknownDimensionCreatesNothingButReportsSuccess) {
-    TextureDesc bad = desc2D(8, 8, FormatCode::R32Float);
-    bad.dimension = 7;
-    TextureRuntime tex;
-    EXPECT_TRUE(tex.init(bad, true));
-    EXPECT_EQ(tex.textureA, nullptr);
-    EXPECT_EQ(tex.srvA, nullptr);
-    EXPECT_EQ(tex.getShaderResourceView(true), nullptr);
-}
-
-TEST_F(ResourceTest, SingleBufferedGettersIgnorePrevious) {
-    TextureRuntime tex;
-    tex.init(desc2D(4, 4, FormatCode::R8G8B8A8Unorm), false);
-    tex.swapped = true;  // has no effect without a second copy
-    EXPECT_EQ(tex.getShaderResourceView(true), tex.getShaderResourceView(false));
-    EXPECT_EQ(tex.getRenderTargetView(true), tex.rtvA);
-    EXPECT_EQ(tex.getResource(true), tex.textureA);
-    EXPECT_EQ(tex.getUnorderedAccessView(true), tex.uavA);
-    tex.release();
-}
-
-TEST_F(ResourceTest, DoubleBufferedGettersFollowTheSwap) {
-    TextureRuntime tex;
-    tex.init(desc2D(4, 4, FormatCode::R8G8B8A8Unorm), true);
-    ASSERT_NE(tex.textureB, nullptr);
-    ASSERT_NE(tex.rtvA, tex.rtvB);
-    EXPECT_EQ(tex.getRenderTargetView(false), tex.rtvA);
-    EXPECT_EQ(tex.getShaderResourceView(true), tex.srvB);
-    EXPECT_EQ(tex.getResource(true), tex.textureB);
-    tex.swapped = true;
-    EXPECT_EQ(tex.getRenderTargetView(false), tex.rtvB);
-    EXPECT_EQ(tex.getShaderResourceView(true), tex.srvA);
-    EXPECT_EQ(tex.getUnorderedAccessView(false), tex.uavB);
-    EXPECT_EQ(tex.getResource(false), tex.textureB);
-    tex.release();
-}
-
-TEST_F(ResourceTest, ReleaseClearsAndCreateRebuildsFromTheStoredDescriptor) {
-    TextureRuntime tex;
-    tex.init(desc2D(12, 6, FormatCode::R8G8B8A8Unorm), true);
-    EXPECT_TRUE(tex.release());
-    EXPECT_EQ(tex.textureA, nullptr);
-    EXPECT_EQ(tex.textureB, nullptr);
-    EXPECT_EQ(tex.srvA, nullptr);
-    EXPECT_EQ(tex.rtvB, nullptr);
-    EXPECT_TRUE(tex.create());
-    EXPECT_EQ(GfxTest::describe2D(tex.textureB).Width, 12u);
-    EXPECT_NE(tex.rtvB, nullptr);
-    tex.release();
-}
-
 TEST_F(ResourceTest, UploadWritesCopyAOnly) {
     TextureRuntime tex;
     tex.init(desc2D(3, 2, FormatCode::R8G8B8A8Unorm), true);
