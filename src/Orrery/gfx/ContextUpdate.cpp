@@ -1,5 +1,5 @@
 // The per-frame block's way into the runtime, the same for every back end.
-#include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Backend.h"
 #include "Orrery/gfx/Parameter.h"
 #include "Orrery/gfx/Resource.h"
 #include "app/ContextMath.h"
@@ -12,6 +12,11 @@ namespace Orrery::Gfx {
 GfxContext gfxContext;
 
 void Resource::update() {}
+
+void initContext(ContextDesc desc) {
+    gfxContext.contextData = desc.data;
+    backendInitContext(desc);
+}
 
 void updateContext(ContextBuffer data) {
     deriveContext(gfxContext.contextData, data);

@@ -98,4 +98,24 @@ TextureRuntime* GraphRuntime::runFrame() {
     return outputTexture;
 }
 
+void releaseGraph(GraphRuntime& runtime) {
+    idTableWalk(runtime.resources, [](int32_t, Resource* r) {
+        if (r) r->release();
+    });
+    if (runtime.outputTexture) runtime.outputTexture->release();
+    for (uint32_t i = 0; i < runtime.passes.count; ++i) {
+        const PassEntry& entry = runtime.passes[i];
+        if (!entry.pass) continue;
+        if (entry.kind == PassKind::Draw) releasePass(*static_cast<DrawPass*>(entry.pass));
+        else if (entry.kind == PassKind::Compute) releasePass(*static_cast<ComputePass*>(entry.pass));
+    }
+    growFree(runtime.parameters);
+    idTableFree(runtime.resources);
+    idTableFree(runtime.passTable);
+    growFree(runtime.passes);
+    parameterBlockFree(runtime.block);
+    runtime.outputTexture = nullptr;
+    runtime.firstFrame = false;
+}
+
 }  // namespace Orrery::Gfx

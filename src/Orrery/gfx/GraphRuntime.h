@@ -44,9 +44,17 @@ struct GraphRuntime {
     TextureRuntime* runFrame();
 };
 
+// Releases the API objects of every registered resource, of the output
+// texture and of every pass in the list, and frees the runtime's own storage
+// (parameters, tables, pass list, block): it holds nothing afterwards and
+// can be filled again or deleted. The
+// resource and pass objects stay their creators' to delete. The show never
+// calls it; a program that rebuilds its graph does.
+void releaseGraph(GraphRuntime& runtime);
+
 // Run one pass with the frame data that goes to b8 (called by runFrame).
 // A draw pass without both its shaders, or a compute pass without its
-// shader, is skipped without any Direct3D call.
+// shader, is skipped without any API call.
 void runDrawPass(DrawPass& pass, const uint8_t* frameData, uint32_t size);
 void runComputePass(ComputePass& pass, const uint8_t* frameData, uint32_t size);
 

@@ -56,3 +56,19 @@ bool ComputePass::configure(ComputePassDesc description) {
 }
 
 }  // namespace Orrery::Gfx
+
+namespace Orrery::Gfx {
+
+void releasePass(DrawPass& pass) {
+    pass.program.release();
+    programDescFree(pass.program.desc);
+    drawPassDescFree(pass.desc);
+}
+
+void releasePass(ComputePass& pass) {
+    pass.program.release();
+    programDescFree(pass.program.desc);
+    computePassDescFree(pass.desc);
+}
+
+}  // namespace Orrery::Gfx

@@ -12,7 +12,7 @@ bool allProgramsBuilt(GraphRuntime& runtime, char* reason, size_t reasonSize) {
             return false;
         }
         const DrawPass& pass = *static_cast<const DrawPass*>(entry.pass);
-        if (!pass.program.program) {
+        if (!pass.program.bindings.program) {
             std::snprintf(reason, reasonSize, "pass %u of the list has no program (it did not compile or link)", i);
             return false;
         }

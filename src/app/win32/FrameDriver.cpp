@@ -52,7 +52,7 @@ void buildShowGraph(Show& show, ID3D11Device* device, ID3D11DeviceContext* immed
     assembleShow(show);
     show.runtime->createPresentPass();
     // The present pass draws straight into the caller's target.
-    show.runtime->outputTexture->rtvA = output;
+    show.runtime->outputTexture->putOutsideTarget(output);
 }
 
 void runShow() {

@@ -97,7 +97,7 @@ bool harnessRender(ShaderBlob vertexShader, ShaderBlob pixelShader, const std::v
     DrawPass pass;
     pass.configure(desc);
     bool ok = true;
-    if (!pass.program.program) {
+    if (!pass.program.bindings.program) {
         char log[2048] = "";
         glesLinkProgram(desc.program, pass.program, log, sizeof log);
         error = log;
@@ -122,7 +122,7 @@ bool harnessRender(ShaderBlob vertexShader, ShaderBlob pixelShader, const std::v
             ok = false;
         }
     }
-    if (pass.program.program) glDeleteProgram(pass.program.program);
+    releasePass(pass);
     // The runtime's objects have no virtual destructor (the show never
     // deletes them); the harness only drops their GL objects.
     for (TextureRuntime* t : textures) t->release();

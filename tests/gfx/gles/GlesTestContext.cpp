@@ -48,7 +48,7 @@ DrawPass* makePass(const char* pixelText, TextureRuntime* target, std::vector<Re
     for (Resource* input : inputs) growPush(desc.inputs, ResourceRef{ResourceKind::Texture, input});
     auto* pass = new DrawPass();
     pass->configure(desc);
-    if (!pass->program.program) {
+    if (!pass->program.bindings.program) {
         if (log) {
             log->assign(2048, '\0');
             glesLinkProgram(desc.program, pass->program, log->data(), uint32_t(log->size()));

@@ -67,7 +67,7 @@ TEST_F(ShowPrograms, EveryProgramCompilesAndLinksOnTheDriver) {
         Program program;
         std::string log;
         EXPECT_TRUE(linkShowProgram(p, program, log)) << p.name << ": " << log;
-        EXPECT_NE(program.program, 0u) << p.name;
+        EXPECT_NE(program.bindings.program, 0u) << p.name;
     }
 }
 
@@ -94,8 +94,8 @@ TEST_F(ShowPrograms, TextureUnitsFollowTheDeclaredRegisters) {
         std::string log;
         EXPECT_TRUE(linkShowProgram(p, program, log)) << log;
         std::vector<std::string> seen;
-        for (uint32_t k = 0; k < program.samplerCount; ++k) {
-            const ProgramSampler& s = program.samplers[k];
+        for (uint32_t k = 0; k < program.bindings.samplerCount; ++k) {
+            const ProgramSampler& s = program.bindings.samplers[k];
             EXPECT_EQ(s.unit, k);
             EXPECT_EQ(s.target, GLenum(GL_TEXTURE_2D));
             seen.push_back("t" + std::to_string(s.textureSlot) + "s" + std::to_string(s.samplerSlot));
@@ -117,7 +117,7 @@ TEST_F(ShowPrograms, ARejectedProgramReportsTheDriversLog) {
     Program program;
     std::string log;
     EXPECT_FALSE(linkShowProgram(p, program, log));
-    EXPECT_EQ(program.program, 0u);
+    EXPECT_EQ(program.bindings.program, 0u);
     EXPECT_EQ(log.compare(0, 7, "pixel: "), 0) << log;
     EXPECT_NE(log.find("undefinedThing"), std::string::npos) << log;
 }

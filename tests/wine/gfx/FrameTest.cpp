@@ -437,7 +437,7 @@ float4 pixel_main(float4 pos : SV_Position) : SV_Target {
     ASSERT_TRUE(SUCCEEDED(gfxContext.device->CreateTexture2D(&d, nullptr, &backBuffer)));
     ID3D11RenderTargetView* backBufferView = nullptr;
     ASSERT_TRUE(SUCCEEDED(gfxContext.device->CreateRenderTargetView(backBuffer, nullptr, &backBufferView)));
-    runtime->outputTexture->rtvA = backBufferView;
+    runtime->outputTexture->putOutsideTarget(backBufferView);
 
     runtime->runFrame();
     auto bytes = GfxTest::readTexture2D(backBuffer, 4);

@@ -1,12 +1,12 @@
-#include "Orrery/gfx/GfxContext.h"
-
-#include "Orrery/gfx/Parameter.h"
-#include "Orrery/gfx/Pass.h"
+// The Direct3D 11 device and the six samplers bound for the whole run.
+#include "Orrery/gfx/Backend.h"
+#include "PipelineState.h"
 
 namespace Orrery::Gfx {
 
-void initContext(ContextDesc desc) {
-    gfxContext.contextData = desc.data;
+bool backendReady() { return gfxContext.device != nullptr; }
+
+void backendInitContext(const ContextDesc& desc) {
     gfxContext.device = desc.device;
     gfxContext.immediateContext = desc.immediateContext;
     if (!desc.device || !desc.immediateContext) return;

@@ -1,7 +1,5 @@
-#include <cstring>
-
-#include "Orrery/gfx/GfxContext.h"
-#include "Orrery/gfx/Resource.h"
+// Direct3D 11 textures and their views.
+#include "Orrery/gfx/Backend.h"
 
 namespace Orrery::Gfx {
 
@@ -9,8 +7,18 @@ namespace {
 
 int32_t atLeastOne(int32_t v) { return v > 1 ? v : 1; }
 
-ID3D11Resource* createTexture(const TextureDesc& desc, UINT mipCount, DXGI_FORMAT format) {
+DXGI_FORMAT formatOf(const TextureDesc& desc) { return DXGI_FORMAT(dxgiFormatOf(desc.format)); }
+
+template <typename T>
+void releaseObject(T* object) {
+    if (object) object->Release();
+}
+
+}  // namespace
+
+ResourceHandle backendCreateTexture(const TextureDesc& desc, uint32_t mipCount) {
     ID3D11Device* device = gfxContext.device;
+    const DXGI_FORMAT format = formatOf(desc);
     const bool mips = mipCount > 1;
     // 1D and 3D textures can only be render targets for mip generation.
     UINT bindOneOrThree = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS | (mips ? D3D11_BIND_RENDER_TARGET : 0);
@@ -65,10 +73,9 @@ ID3D11Resource* createTexture(const TextureDesc& desc, UINT mipCount, DXGI_FORMA
     }
 }
 
-ID3D11UnorderedAccessView* createUav(ID3D11Resource* texture, const TextureDesc& desc, DXGI_FORMAT format) {
-    if (!texture) return nullptr;
+UavHandle backendCreateUav(ResourceHandle texture, const TextureDesc& desc) {
     D3D11_UNORDERED_ACCESS_VIEW_DESC d = {};
-    d.Format = format;
+    d.Format = formatOf(desc);
     if (desc.dimension == TextureDimension::Texture1D) {
         d.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE1D;
     } else if (desc.dimension == TextureDimension::Texture2D) {
@@ -83,11 +90,9 @@ ID3D11UnorderedAccessView* createUav(ID3D11Resource* texture, const TextureDesc&
     return view;
 }
 
-ID3D11ShaderResourceView* createSrv(ID3D11Resource* texture, const TextureDesc& desc, DXGI_FORMAT format,
-                                    UINT mipCount) {
-    if (!texture) return nullptr;
+SrvHandle backendCreateSrv(ResourceHandle texture, const TextureDesc& desc, uint32_t mipCount) {
     D3D11_SHADER_RESOURCE_VIEW_DESC d = {};
-    d.Format = format;
+    d.Format = formatOf(desc);
     // MostDetailedMip and MipLevels sit at the same place for every dimension.
     if (desc.dimension == TextureDimension::Texture1D) {
         d.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE1D;
@@ -104,93 +109,54 @@ ID3D11ShaderResourceView* createSrv(ID3D11Resource* texture, const TextureDesc& 
     return view;
 }
 
-ID3D11RenderTargetView* createRtv(ID3D11Resource* texture, DXGI_FORMAT format) {
-    if (!texture) return nullptr;
+RtvHandle backendCreateRtv(ResourceHandle texture, const TextureDesc& desc) {
     D3D11_RENDER_TARGET_VIEW_DESC d = {};
-    d.Format = format;
+    d.Format = formatOf(desc);
     d.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
     ID3D11RenderTargetView* view = nullptr;
     gfxContext.device->CreateRenderTargetView(texture, &d, &view);
     return view;
 }
 
-}  // namespace
 
-bool TextureRuntime::init(const void* descriptor, bool doubleBufferedFlag) {
-    if (descriptor) std::memcpy(&desc, descriptor, sizeof desc);
-    doubleBuffered = doubleBufferedFlag;
-    return create();
+DsvHandle backendCreateDepthView(ResourceHandle texture, const TextureDesc& desc) {
+    D3D11_DEPTH_STENCIL_VIEW_DESC d = {};
+    d.Format = formatOf(desc);
+    d.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
+    ID3D11DepthStencilView* view = nullptr;
+    gfxContext.device->CreateDepthStencilView(texture, &d, &view);
+    return view;
 }
 
-bool TextureRuntime::create() {
-    if (!gfxContext.device) return true;
-    const UINT mipCount = textureMipCount(desc);
-    const DXGI_FORMAT format = DXGI_FORMAT(dxgiFormatOf(desc.format));
-    textureA = createTexture(desc, mipCount, format);
-    if (doubleBuffered) textureB = createTexture(desc, mipCount, format);
-
-    if (isDepthFormat(desc.format)) {
-        if (textureA) {
-            D3D11_DEPTH_STENCIL_VIEW_DESC d = {};
-            d.Format = format;
-            d.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
-            gfxContext.device->CreateDepthStencilView(textureA, &d, &dsv);
-        }
-        return true;
+void backendReleaseTexture(TextureRuntime& t) {
+    // An outside target in rtvA (the swap chain's back buffer) is not a view
+    // of copy A and stays its owner's.
+    bool ownTarget = false;
+    if (t.rtvA) {
+        ID3D11Resource* viewed = nullptr;
+        t.rtvA->GetResource(&viewed);
+        ownTarget = viewed && viewed == t.textureA;
+        releaseObject(viewed);
     }
-
-    uavA = createUav(textureA, desc, format);
-    if (doubleBuffered) uavB = createUav(textureB, desc, format);
-    srvA = createSrv(textureA, desc, format, mipCount);
-    if (doubleBuffered) srvB = createSrv(textureB, desc, format, mipCount);
-    if (desc.dimension == TextureDimension::Texture2D) {
-        rtvA = createRtv(textureA, format);
-        if (doubleBuffered) rtvB = createRtv(textureB, format);
-    }
-    return true;
+    releaseObject(t.textureA);
+    releaseObject(t.uavA);
+    releaseObject(t.srvA);
+    if (ownTarget) releaseObject(t.rtvA);
+    releaseObject(t.dsv);
+    releaseObject(t.textureB);
+    releaseObject(t.uavB);
+    releaseObject(t.srvB);
+    releaseObject(t.rtvB);
 }
 
-bool TextureRuntime::release() {
-    releaseAndClear(textureA);
-    releaseAndClear(uavA);
-    releaseAndClear(srvA);
-    releaseAndClear(rtvA);
-    releaseAndClear(dsv);
-    releaseAndClear(textureB);
-    releaseAndClear(uavB);
-    releaseAndClear(srvB);
-    releaseAndClear(rtvB);
-    return true;
-}
-
-ID3D11Resource* TextureRuntime::getResource(bool previous) { return selectsCopyB(previous) ? textureB : textureA; }
-
-ID3D11UnorderedAccessView* TextureRuntime::getUnorderedAccessView(bool previous) {
-    return selectsCopyB(previous) ? uavB : uavA;
-}
-
-ID3D11ShaderResourceView* TextureRuntime::getShaderResourceView(bool previous) {
-    return selectsCopyB(previous) ? srvB : srvA;
-}
-
-ID3D11RenderTargetView* TextureRuntime::getRenderTargetView(bool previous) {
-    return selectsCopyB(previous) ? rtvB : rtvA;
-}
-
-ID3D11DepthStencilView* TextureRuntime::getDepthStencilView() { return dsv; }
-
-void TextureRuntime::upload(const void* pixels, uint32_t width, uint32_t height, uint8_t bytesPerPixel) {
-    // A texture whose creation failed has nothing to write into.
-    if (!textureA || !pixels || !gfxContext.immediateContext) return;
+void backendUpload(TextureRuntime& t, const void* pixels, uint32_t width, uint32_t height, uint8_t bytesPerPixel) {
+    if (!gfxContext.immediateContext) return;
     D3D11_BOX box = {0, 0, 0, width, height, 1};
-    gfxContext.immediateContext->UpdateSubresource(textureA, 0, &box, pixels, width * bytesPerPixel, 0);
+    gfxContext.immediateContext->UpdateSubresource(t.textureA, 0, &box, pixels, width * bytesPerPixel, 0);
 }
 
-void TextureRuntime::generateMips() {
-    if (!desc.mipmapped || !gfxContext.immediateContext) return;
-    // Depth textures and failed creations have no shader-resource view.
-    if (srvA) gfxContext.immediateContext->GenerateMips(srvA);
-    if (srvB) gfxContext.immediateContext->GenerateMips(srvB);
+void backendGenerateMips(SrvHandle view, const TextureDesc&) {
+    if (gfxContext.immediateContext) gfxContext.immediateContext->GenerateMips(view);
 }
 
 }  // namespace Orrery::Gfx

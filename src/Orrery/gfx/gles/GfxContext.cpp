@@ -1,7 +1,12 @@
-#include "Orrery/gfx/GfxContext.h"
-
+// The OpenGL ES context: its check, the objects every pass shares, and the
+// screen texture's way to a window or a read-back.
+#include <cfloat>
 #include <cstdio>
 #include <cstring>
+
+#include "Orrery/gfx/Backend.h"
+#include "Orrery/gfx/PipelineTables.h"
+#include "PipelineState.h"
 
 namespace Orrery::Gfx {
 
@@ -29,8 +34,9 @@ const char* glesContextProblem() {
     return nullptr;
 }
 
-void initContext(ContextDesc desc) {
-    gfxContext.contextData = desc.data;
+bool backendReady() { return gfxContext.ready; }
+
+void backendInitContext(const ContextDesc&) {
     gfxContext.ready = false;
     if (glesContextProblem()) return;
     gfxContext.ready = true;
@@ -44,15 +50,16 @@ void initContext(ContextDesc desc) {
 
     glGenSamplers(kSamplerCount, gfxContext.samplers);
     for (uint32_t slot = 0; slot < kSamplerCount; ++slot) {
-        const SamplerState s = samplerStateOf(slot, gfxContext.borderClamp);
+        const SamplerState s = samplerStateOf(slot);
         const GLuint sampler = gfxContext.samplers[slot];
-        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GLint(s.minFilter));
-        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GLint(s.magFilter));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(s.wrap));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(s.wrap));
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GLint(s.wrap));
-        glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, s.minLod);
-        glSamplerParameterf(sampler, GL_TEXTURE_MAX_LOD, s.maxLod);
+        const GLint wrap = GLint(glWrapOf(s.address, gfxContext.borderClamp));
+        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, s.linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST);
+        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, s.linear ? GL_LINEAR : GL_NEAREST);
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, wrap);
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, wrap);
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, wrap);
+        glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, -FLT_MAX);
+        glSamplerParameterf(sampler, GL_TEXTURE_MAX_LOD, FLT_MAX);
         glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_NONE);
     }
 
@@ -85,7 +92,7 @@ GLuint glesAttachScreenTarget(TextureRuntime& screen) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, width, height);
     glBindTexture(GL_TEXTURE_2D, 0);
-    screen.rtvA = texture;
+    screen.putOutsideTarget(texture);
     return texture;
 }
 

@@ -1,10 +1,15 @@
-#include "Orrery/gfx/Program.h"
-
+// OpenGL ES 3.0 programs: GLSL ES 3.00 text compiled and linked into a
+// program object.
+//
+// The text comes from the same SPIR-V as the Direct3D blobs (thaw-glsl), with
+// the registers in its names: each combined sampler `thaw_t<i>_s<j>` gets a
+// texture unit of its own, to which a pass binds input i and sampler object
+// j; the uniform block `thaw_b<n>` is bound to uniform-buffer binding n.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Backend.h"
 
 namespace Orrery::Gfx {
 
@@ -69,7 +74,7 @@ bool isSamplerType(GLenum type) {
 
 // Gives every combined sampler a texture unit and every uniform block its
 // binding, from the registers in their names.
-bool bindRegisters(Program& p, char* log, uint32_t logSize) {
+bool bindRegisters(ProgramBindings& p, char* log, uint32_t logSize) {
     glUseProgram(p.program);
     GLint uniforms = 0;
     glGetProgramiv(p.program, GL_ACTIVE_UNIFORMS, &uniforms);
@@ -112,11 +117,11 @@ bool bindRegisters(Program& p, char* log, uint32_t logSize) {
 }
 
 void deleteAll(Program& p) {
-    if (p.program) glDeleteProgram(p.program);
+    if (p.bindings.program) glDeleteProgram(p.bindings.program);
     if (p.vertexShader) glDeleteShader(p.vertexShader);
     if (p.pixelShader) glDeleteShader(p.pixelShader);
-    p.program = p.vertexShader = p.pixelShader = 0;
-    p.samplerCount = 0;
+    p.bindings.program = p.vertexShader = p.pixelShader = 0;
+    p.bindings.samplerCount = 0;
 }
 
 }  // namespace
@@ -142,15 +147,6 @@ bool parseBlockName(const char* name, uint32_t& binding) {
     return true;
 }
 
-void programInit(Program& program) {
-    programDescInit(program.desc);
-    program.vertexShader = 0;
-    program.pixelShader = 0;
-    program.computeShader = 0;
-    program.program = 0;
-    program.samplerCount = 0;
-}
-
 bool glesLinkProgram(const ProgramDesc& desc, Program& p, char* log, uint32_t logSize) {
     deleteAll(p);
     if (!desc.vertexBytecode || !desc.pixelBytecode) {
@@ -164,33 +160,32 @@ bool glesLinkProgram(const ProgramDesc& desc, Program& p, char* log, uint32_t lo
         deleteAll(p);
         return false;
     }
-    p.program = glCreateProgram();
-    glAttachShader(p.program, p.vertexShader);
-    glAttachShader(p.program, p.pixelShader);
-    glLinkProgram(p.program);
+    const GLuint program = p.bindings.program = glCreateProgram();
+    glAttachShader(program, p.vertexShader);
+    glAttachShader(program, p.pixelShader);
+    glLinkProgram(program);
     GLint linked = GL_FALSE;
-    glGetProgramiv(p.program, GL_LINK_STATUS, &linked);
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
     if (linked != GL_TRUE) {
         char driverLog[2048] = "";
-        glGetProgramInfoLog(p.program, sizeof driverLog, nullptr, driverLog);
+        glGetProgramInfoLog(program, sizeof driverLog, nullptr, driverLog);
         copyLog(log, logSize, "link", driverLog[0] ? driverLog : "linking failed without a log");
         deleteAll(p);
         return false;
     }
-    if (!bindRegisters(p, log, logSize)) {
+    if (!bindRegisters(p.bindings, log, logSize)) {
         deleteAll(p);
         return false;
     }
     return true;
 }
 
-bool Program::buildShaders() {
-    if (!desc.computeBytecode && (!desc.vertexBytecode || !desc.pixelBytecode)) return true;
-    if (!gfxContext.ready) return true;
+void backendBuildProgram(Program& p) {
     // OpenGL ES 3.0 has no compute stage: a compute program makes nothing.
-    if (desc.kind == ProgramKind::Graphics && desc.vertexBytecode && desc.pixelBytecode)
-        glesLinkProgram(desc, *this, nullptr, 0);
-    return true;
+    if (p.desc.kind == ProgramKind::Graphics && p.desc.vertexBytecode && p.desc.pixelBytecode)
+        glesLinkProgram(p.desc, p, nullptr, 0);
 }
+
+void backendReleaseProgram(Program& p) { deleteAll(p); }
 
 }  // namespace Orrery::Gfx

@@ -1,8 +1,7 @@
+// OpenGL ES 3.0 textures. Views are the texture's own name.
 #include <cstdlib>
-#include <cstring>
 
-#include "Orrery/gfx/GfxContext.h"
-#include "Orrery/gfx/Resource.h"
+#include "Orrery/gfx/Backend.h"
 #include "TextureFormats.h"
 
 namespace Orrery::Gfx {
@@ -45,7 +44,10 @@ void fillWithZeros(GLenum target, const GlesFormat& f, Extent e, GLsizei levels)
     std::free(zeros);
 }
 
-GLuint createTexture(const TextureDesc& desc, GLsizei levels) {
+}  // namespace
+
+ResourceHandle backendCreateTexture(const TextureDesc& desc, uint32_t mipCount) {
+    const GLsizei levels = GLsizei(mipCount);
     const GlesFormat f = glesFormatOf(desc.format);
     if (!f.internalFormat || desc.dimension < 0 || desc.dimension > 2) return 0;
     // Depth formats are 2D only, as their Direct3D depth view is.
@@ -71,54 +73,24 @@ GLuint createTexture(const TextureDesc& desc, GLsizei levels) {
     return texture;
 }
 
-void deleteTexture(GLuint& texture) {
-    if (texture) glDeleteTextures(1, &texture);
-    texture = 0;
+DsvHandle backendCreateDepthView(ResourceHandle texture, const TextureDesc&) { return texture; }
+UavHandle backendCreateUav(ResourceHandle texture, const TextureDesc&) { return texture; }
+SrvHandle backendCreateSrv(ResourceHandle texture, const TextureDesc&, uint32_t) { return texture; }
+RtvHandle backendCreateRtv(ResourceHandle texture, const TextureDesc&) { return texture; }
+
+void backendReleaseTexture(TextureRuntime& t) {
+    // The views are the textures' names; an outside target in rtvA stays its
+    // owner's.
+    const GLuint textures[2] = {t.textureA, t.textureB};
+    for (GLuint texture : textures)
+        if (texture) glDeleteTextures(1, &texture);
 }
 
-}  // namespace
-
-bool TextureRuntime::init(const void* descriptor, bool doubleBufferedFlag) {
-    if (descriptor) std::memcpy(&desc, descriptor, sizeof desc);
-    doubleBuffered = doubleBufferedFlag;
-    return create();
-}
-
-bool TextureRuntime::create() {
-    if (!gfxContext.ready) return true;
-    const GLsizei levels = GLsizei(textureMipCount(desc));
-    textureA = createTexture(desc, levels);
-    if (doubleBuffered) textureB = createTexture(desc, levels);
-
-    if (isDepthFormat(desc.format)) {
-        dsv = textureA;
-        return true;
-    }
-    uavA = srvA = textureA;
-    if (doubleBuffered) uavB = srvB = textureB;
-    if (desc.dimension == TextureDimension::Texture2D) {
-        rtvA = textureA;
-        if (doubleBuffered) rtvB = textureB;
-    }
-    return true;
-}
-
-bool TextureRuntime::release() {
-    // A render target A that is not copy A belongs to whoever put it there.
-    deleteTexture(textureA);
-    deleteTexture(textureB);
-    uavA = srvA = rtvA = dsv = uavB = srvB = rtvB = 0;
-    return true;
-}
-
-GLuint TextureRuntime::getResource(bool previous) { return selectsCopyB(previous) ? textureB : textureA; }
-GLuint TextureRuntime::getUnorderedAccessView(bool previous) { return selectsCopyB(previous) ? uavB : uavA; }
-GLuint TextureRuntime::getShaderResourceView(bool previous) { return selectsCopyB(previous) ? srvB : srvA; }
-GLuint TextureRuntime::getRenderTargetView(bool previous) { return selectsCopyB(previous) ? rtvB : rtvA; }
-GLuint TextureRuntime::getDepthStencilView() { return dsv; }
-
-void TextureRuntime::upload(const void* pixels, uint32_t width, uint32_t height, uint8_t bytesPerPixel) {
-    if (!textureA || !pixels || width == 0 || height == 0) return;
+// Rows go in row 0 first (texture row 0 is what a pass writes at
+// SV_Position y = 0.5).
+void backendUpload(TextureRuntime& t, const void* pixels, uint32_t width, uint32_t height, uint8_t bytesPerPixel) {
+    if (width == 0 || height == 0) return;
+    const TextureDesc& desc = t.desc;
     const GlesFormat f = glesFormatOf(desc.format);
     // Rows are width * bytesPerPixel bytes apart; a size that does not match
     // the format's pixels cannot be handed to GL without reading past them.
@@ -142,7 +114,7 @@ void TextureRuntime::upload(const void* pixels, uint32_t width, uint32_t height,
         source = swapped;
     }
     const GLenum target = bindTargetOf(desc);
-    glBindTexture(target, textureA);
+    glBindTexture(target, t.textureA);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(width));
     if (target == GL_TEXTURE_3D)
@@ -154,15 +126,10 @@ void TextureRuntime::upload(const void* pixels, uint32_t width, uint32_t height,
     std::free(swapped);
 }
 
-void TextureRuntime::generateMips() {
-    if (!desc.mipmapped || isDepthFormat(desc.format)) return;
+void backendGenerateMips(SrvHandle view, const TextureDesc& desc) {
     const GLenum target = bindTargetOf(desc);
-    const GLuint copies[2] = {srvA, srvB};
-    for (GLuint texture : copies) {
-        if (!texture) continue;
-        glBindTexture(target, texture);
-        glGenerateMipmap(target);
-    }
+    glBindTexture(target, view);
+    glGenerateMipmap(target);
     glBindTexture(target, 0);
 }
 

@@ -1,8 +1,6 @@
-// Draw and compute passes on Direct3D 11, and the fixed pipeline state every
-// draw uses. The descriptions and the register convention are in PassDesc.h.
+// Draw and compute passes, and the fixed pipeline state every draw uses. The
+// descriptions and the register convention are in PassDesc.h.
 #pragma once
-
-#include <d3d11.h>
 
 #include "Orrery/gfx/PassDesc.h"
 #include "Orrery/gfx/Program.h"
@@ -22,6 +20,8 @@ struct DrawPass {
     bool configure(DrawPassDesc description);
 };
 
+// On OpenGL ES 3.0, which has no compute stage, no compute program is ever
+// built and the pass is always skipped.
 struct ComputePass {
     ComputePassDesc desc;
     Program program;
@@ -33,10 +33,9 @@ struct ComputePass {
     bool configure(ComputePassDesc description);
 };
 
-// Fixed pipeline state.
-D3D11_PRIMITIVE_TOPOLOGY topologyOf(int32_t topology);
-D3D11_SAMPLER_DESC samplerDescOf(uint32_t slot);  // slots 0..5
-D3D11_RASTERIZER_DESC rasterizerDescOf(const DrawPassDesc& desc);
-D3D11_BLEND_DESC blendDescOf(const DrawPassDesc& desc);
+// Releases the pass's shaders and frees its description's storage; the pass
+// object itself is its owner's to delete.
+void releasePass(DrawPass& pass);
+void releasePass(ComputePass& pass);
 
 }  // namespace Orrery::Gfx

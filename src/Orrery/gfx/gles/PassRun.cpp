@@ -1,6 +1,8 @@
-#include "Orrery/gfx/GfxContext.h"
-#include "Orrery/gfx/GraphRuntime.h"
-#include "TextureFormats.h"
+// Binding and drawing on OpenGL ES 3.0, with Direct3D's defaults where GL's
+// differ.
+#include "Orrery/gfx/Backend.h"
+#include "Orrery/gfx/PipelineTables.h"
+#include "PipelineState.h"
 
 namespace Orrery::Gfx {
 
@@ -9,27 +11,6 @@ namespace {
 constexpr GLuint kFrameConstantsBinding = 8;
 // OpenGL ES 3.0 guarantees four colour attachments.
 constexpr uint32_t kMaxTargets = 4;
-
-// Re-creates the uniform buffer when the recorded size differs from this
-// frame's data (or it does not exist yet), then uploads the frame data.
-GLuint uploadFrameConstants(const uint8_t* frameData, uint32_t size) {
-    GfxContext& gfx = gfxContext;
-    if (uint32_t(gfx.frameConstantsDesc.stride) != size || !gfx.frameConstants.bufferA) {
-        gfx.frameConstantsDesc.stride = int32_t(size);
-        gfx.frameConstantsDesc.constant = true;
-        gfx.frameConstants.release();
-        gfx.frameConstants.desc = gfx.frameConstantsDesc;
-        gfx.frameConstants.doubleBuffered = false;
-        gfx.frameConstants.create();
-    }
-    const GLuint buffer = gfx.frameConstants.bufferA;
-    if (buffer) {
-        glBindBuffer(GL_UNIFORM_BUFFER, buffer);
-        glBufferSubData(GL_UNIFORM_BUFFER, 0, GLsizeiptr(size), frameData);
-        glBindBuffer(GL_UNIFORM_BUFFER, 0);
-    }
-    return buffer;
-}
 
 TextureRuntime* targetTexture(const TargetRef& target) { return static_cast<TextureRuntime*>(target.resource); }
 
@@ -43,39 +24,34 @@ void clearTarget(uint32_t slot, const TextureRuntime& target, const float color[
 }
 
 void applyRasterState(const DrawPassDesc& desc) {
-    const RasterState r = rasterStateOf(desc);
-    if (r.cull) {
+    if (desc.cullBack) {
         glEnable(GL_CULL_FACE);
         glCullFace(GL_BACK);
     } else {
         glDisable(GL_CULL_FACE);
     }
-    glFrontFace(r.frontFace);
+    // Clockwise on screen is front, as Direct3D's default, once y is flipped.
+    glFrontFace(GL_CCW);
 }
 
 void applyBlendState(const DrawPassDesc& desc) {
     const BlendState b = blendStateOf(desc);
     if (b.enabled) glEnable(GL_BLEND);
     else glDisable(GL_BLEND);
-    glBlendFuncSeparate(b.src, b.dst, b.srcAlpha, b.dstAlpha);
+    glBlendFuncSeparate(glBlendFactorOf(b.src), glBlendFactorOf(b.dst), glBlendFactorOf(b.srcAlpha),
+                        glBlendFactorOf(b.dstAlpha));
     glBlendEquationSeparate(GL_FUNC_ADD, GL_FUNC_ADD);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 }  // namespace
 
-void runDrawPass(DrawPass& pass, const uint8_t* frameData, uint32_t size) {
-    const Program& program = pass.program;
-    if (!program.program || !program.vertexShader || !program.pixelShader) return;
+void backendDrawPass(const DrawPass& pass, GLuint constants, Viewport viewport) {
+    const ProgramBindings& program = pass.program.bindings;
     const DrawPassDesc& desc = pass.desc;
     GfxContext& gfx = gfxContext;
 
-    const GLuint constants = uploadFrameConstants(frameData, size);
-
-    if (desc.targets.count > 0 && desc.targets[0].resource) {
-        const TextureDesc& t = targetTexture(desc.targets[0])->desc;
-        glViewport(0, 0, t.width, t.height);
-    }
+    if (viewport.set) glViewport(0, 0, GLsizei(viewport.width), GLsizei(viewport.height));
 
     const uint32_t targetCount = desc.targets.count < kMaxTargets ? desc.targets.count : kMaxTargets;
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, gfx.drawFramebuffer);
@@ -154,15 +130,10 @@ void runDrawPass(DrawPass& pass, const uint8_t* frameData, uint32_t size) {
                                GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glUseProgram(0);
-
-    for (uint32_t j = 0; j < desc.targets.count; ++j)
-        if (desc.targets[j].resource) targetTexture(desc.targets[j])->generateMips();
 }
 
 // OpenGL ES 3.0 has no compute stage, so no compute program is ever built
-// and the pass is skipped, as Direct3D skips a pass without its shader.
-void runComputePass(ComputePass& pass, const uint8_t*, uint32_t) {
-    if (!pass.program.computeShader) return;
-}
+// and this is never reached: the pass is skipped as one without its shader.
+void backendComputePass(const ComputePass&, GLuint) {}
 
 }  // namespace Orrery::Gfx

@@ -1,18 +1,21 @@
-// GPU resources: one small class tree whose objects create their Direct3D 11
-// objects from a plain descriptor and hand out views to the passes.
+// GPU resources: one small class tree whose objects create their graphics
+// API objects from a plain descriptor and hand out views to the passes. The
+// handle types come from the back end (Orrery/gfx/Native.h): Direct3D 11
+// interface pointers, OpenGL ES object names, or the null back end's counters.
+// On OpenGL ES a "view" is the name of the object it views.
 //
 // A double-buffered resource owns two copies, A and B. `swapped` false means
 // A is this frame's copy and B the previous one; the runtime inverts it after
 // every frame. Getters that take `previous` return this frame's copy for
 // false and last frame's copy for true (always A when single-buffered).
 //
-// Objects are created with new, live for the whole run and are never deleted
-// (hence no virtual destructor). Direct3D results are not examined: a failed
-// creation leaves a null pointer that the getters hand out unchanged.
+// The show creates its objects with new and keeps them for the whole run
+// (hence no virtual destructor); whoever builds graphs at run time releases
+// and deletes them through their own type. API results are not examined: a
+// failed creation leaves an empty handle that the getters hand out unchanged.
 #pragma once
 
-#include <d3d11.h>
-
+#include "Orrery/gfx/Native.h"
 #include "Orrery/gfx/ResourceDesc.h"
 
 namespace Orrery::Gfx {
@@ -29,36 +32,29 @@ public:
     // Per-frame hook, called on every registered resource at the start of a frame.
     virtual void update();
     virtual bool release() = 0;
-    virtual ID3D11Resource* getResource(bool previous) = 0;
-    virtual ID3D11UnorderedAccessView* getUnorderedAccessView(bool previous) = 0;
-    virtual ID3D11ShaderResourceView* getShaderResourceView(bool previous) = 0;
-    virtual ID3D11RenderTargetView* getRenderTargetView(bool previous) = 0;
-    virtual ID3D11DepthStencilView* getDepthStencilView() = 0;
+    virtual ResourceHandle getResource(bool previous) = 0;
+    virtual UavHandle getUnorderedAccessView(bool previous) = 0;
+    virtual SrvHandle getShaderResourceView(bool previous) = 0;
+    virtual RtvHandle getRenderTargetView(bool previous) = 0;
+    virtual DsvHandle getDepthStencilView() = 0;
 
 protected:
     // True when copy B is the one to hand out for `previous`.
     bool selectsCopyB(bool previous) const { return doubleBuffered && previous != swapped; }
 };
 
-// Releases a Direct3D object, if there is one, and clears the pointer.
-template <typename T>
-void releaseAndClear(T*& object) {
-    if (object) object->Release();
-    object = nullptr;
-}
-
 class TextureRuntime : public Resource {
 public:
     TextureDesc desc;
-    ID3D11Resource* textureA = nullptr;  // ID3D11Texture1D/2D/3D by dimension
-    ID3D11Resource* textureB = nullptr;
-    ID3D11UnorderedAccessView* uavA = nullptr;
-    ID3D11ShaderResourceView* srvA = nullptr;
-    ID3D11RenderTargetView* rtvA = nullptr;
-    ID3D11DepthStencilView* dsv = nullptr;
-    ID3D11UnorderedAccessView* uavB = nullptr;
-    ID3D11ShaderResourceView* srvB = nullptr;
-    ID3D11RenderTargetView* rtvB = nullptr;
+    ResourceHandle textureA = {};
+    ResourceHandle textureB = {};
+    UavHandle uavA = {};
+    SrvHandle srvA = {};
+    RtvHandle rtvA = {};
+    DsvHandle dsv = {};
+    UavHandle uavB = {};
+    SrvHandle srvB = {};
+    RtvHandle rtvB = {};
 
     using Resource::init;
     bool init(const TextureDesc& descriptor, bool doubleBuffered) {
@@ -68,16 +64,20 @@ public:
     bool init(const void* descriptor, bool doubleBuffered) override;
     bool create() override;
     bool release() override;
-    ID3D11Resource* getResource(bool previous) override;
-    ID3D11UnorderedAccessView* getUnorderedAccessView(bool previous) override;
-    ID3D11ShaderResourceView* getShaderResourceView(bool previous) override;
-    ID3D11RenderTargetView* getRenderTargetView(bool previous) override;
-    ID3D11DepthStencilView* getDepthStencilView() override;
+    ResourceHandle getResource(bool previous) override;
+    UavHandle getUnorderedAccessView(bool previous) override;
+    SrvHandle getShaderResourceView(bool previous) override;
+    RtvHandle getRenderTargetView(bool previous) override;
+    DsvHandle getDepthStencilView() override;
     // Writes tightly packed pixels into the top level of copy A.
     virtual void upload(const void* pixels, uint32_t width, uint32_t height, uint8_t bytesPerPixel);
     // Rebuilds the mip chains of a mipmapped texture.
     virtual void generateMips();
 
+    // Draws into an outside target (a swap chain's back buffer, a capture's
+    // 8-bit texture) instead of copy A. The outside target stays its owner's:
+    // release leaves it alone.
+    void putOutsideTarget(RtvHandle target) { rtvA = target; }
 };
 
 // A texture decoded from a PNG (or any format stb_image reads), either in
@@ -90,22 +90,21 @@ public:
     // Hides the TextureDesc overload: an image is only ever given an ImageDesc.
     bool init(const ImageDesc& descriptor) { return init(static_cast<const void*>(&descriptor), false); }
 
-    // Decodes and uploads; false (and no Direct3D objects) when the image
+    // Decodes and uploads; false (and no API objects) when the image
     // cannot be decoded. The doubleBuffered flag is ignored.
     bool init(const void* descriptor, bool doubleBuffered) override;
     bool create() override;
-
 };
 
 class BufferRuntime : public Resource {
 public:
     BufferDesc desc;
-    ID3D11Buffer* bufferA = nullptr;
-    ID3D11Buffer* bufferB = nullptr;
-    ID3D11UnorderedAccessView* uavA = nullptr;
-    ID3D11ShaderResourceView* srvA = nullptr;
-    ID3D11UnorderedAccessView* uavB = nullptr;
-    ID3D11ShaderResourceView* srvB = nullptr;
+    BufferHandle bufferA = {};
+    BufferHandle bufferB = {};
+    UavHandle uavA = {};
+    SrvHandle srvA = {};
+    UavHandle uavB = {};
+    SrvHandle srvB = {};
 
     using Resource::init;
     bool init(const BufferDesc& descriptor, bool doubleBuffered) {
@@ -115,12 +114,11 @@ public:
     bool init(const void* descriptor, bool doubleBuffered) override;
     bool create() override;
     bool release() override;
-    ID3D11Resource* getResource(bool previous) override;
-    ID3D11UnorderedAccessView* getUnorderedAccessView(bool previous) override;
-    ID3D11ShaderResourceView* getShaderResourceView(bool previous) override;
-    ID3D11RenderTargetView* getRenderTargetView(bool previous) override;
-    ID3D11DepthStencilView* getDepthStencilView() override;
-
+    ResourceHandle getResource(bool previous) override;
+    UavHandle getUnorderedAccessView(bool previous) override;
+    SrvHandle getShaderResourceView(bool previous) override;
+    RtvHandle getRenderTargetView(bool previous) override;
+    DsvHandle getDepthStencilView() override;
 };
 
 }  // namespace Orrery::Gfx

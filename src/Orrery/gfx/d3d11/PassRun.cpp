@@ -1,7 +1,8 @@
+// Binding, drawing and dispatching on Direct3D 11.
 #include <cstdlib>
 
-#include "Orrery/gfx/GfxContext.h"
-#include "Orrery/gfx/GraphRuntime.h"
+#include "Orrery/gfx/Backend.h"
+#include "PipelineState.h"
 
 namespace Orrery::Gfx {
 
@@ -10,45 +11,21 @@ namespace {
 constexpr uint32_t kFrameConstantsSlot = 8;
 constexpr uint32_t kMaxBindings = D3D11_COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT;  // 128
 
-// Re-creates the constant buffer when the recorded size differs from this
-// frame's data (or it does not exist yet), then uploads the frame data.
-ID3D11Buffer* uploadFrameConstants(const uint8_t* frameData, uint32_t size) {
-    GfxContext& gfx = gfxContext;
-    if (uint32_t(gfx.frameConstantsDesc.stride) != size || !gfx.frameConstants.bufferA) {
-        gfx.frameConstantsDesc.stride = int32_t(size);
-        gfx.frameConstantsDesc.constant = true;
-        gfx.frameConstants.release();
-        gfx.frameConstants.desc = gfx.frameConstantsDesc;
-        gfx.frameConstants.doubleBuffered = false;
-        gfx.frameConstants.create();
-    }
-    ID3D11Buffer* buffer = gfx.frameConstants.bufferA;
-    // A failed creation leaves no buffer to write into.
-    if (buffer) gfx.immediateContext->UpdateSubresource(buffer, 0, nullptr, frameData, 0, 0);
-    return buffer;
-}
-
 ID3D11RenderTargetView* targetView(const TargetRef& target) {
     return target.resource ? target.resource->getRenderTargetView(false) : nullptr;
 }
 
 }  // namespace
 
-void runDrawPass(DrawPass& pass, const uint8_t* frameData, uint32_t size) {
+void backendDrawPass(const DrawPass& pass, ID3D11Buffer* constants, Viewport viewport) {
     const Program& program = pass.program;
-    if (!program.vertexShader || !program.pixelShader) return;
     ID3D11DeviceContext* ctx = gfxContext.immediateContext;
     ID3D11Device* device = gfxContext.device;
     const DrawPassDesc& desc = pass.desc;
 
-    ID3D11Buffer* constants = uploadFrameConstants(frameData, size);
-
-    // Targets are 2D colour textures; target 0's descriptor sizes the
-    // viewport. Without a target 0 the previous viewport stays.
-    if (desc.targets.count > 0 && desc.targets[0].resource) {
-        const TextureDesc& t = static_cast<TextureRuntime*>(desc.targets[0].resource)->desc;
-        D3D11_VIEWPORT viewport = {0.0f, 0.0f, float(t.width), float(t.height), 0.0f, 1.0f};
-        ctx->RSSetViewports(1, &viewport);
+    if (viewport.set) {
+        const D3D11_VIEWPORT v = {0.0f, 0.0f, viewport.width, viewport.height, 0.0f, 1.0f};
+        ctx->RSSetViewports(1, &v);
     }
 
     const uint32_t targetCount =
@@ -109,20 +86,12 @@ void runDrawPass(DrawPass& pass, const uint8_t* frameData, uint32_t size) {
     if (rasterizer) rasterizer->Release();
     if (blend) blend->Release();
     std::free(views);
-
-    for (uint32_t j = 0; j < desc.targets.count; ++j) {
-        // Targets are textures by contract; only mipmapped ones do any work.
-        if (desc.targets[j].resource) static_cast<TextureRuntime*>(desc.targets[j].resource)->generateMips();
-    }
 }
 
-void runComputePass(ComputePass& pass, const uint8_t* frameData, uint32_t size) {
+void backendComputePass(const ComputePass& pass, ID3D11Buffer* constants) {
     const Program& program = pass.program;
-    if (!program.computeShader) return;
     ID3D11DeviceContext* ctx = gfxContext.immediateContext;
     const ComputePassDesc& desc = pass.desc;
-
-    ID3D11Buffer* constants = uploadFrameConstants(frameData, size);
     ctx->CSSetConstantBuffers(kFrameConstantsSlot, 1, &constants);
 
     const uint32_t inputCount = desc.inputs.count < kMaxBindings ? desc.inputs.count : kMaxBindings;
@@ -153,12 +122,6 @@ void runComputePass(ComputePass& pass, const uint8_t* frameData, uint32_t size) 
     ID3D11UnorderedAccessView* nullUav = nullptr;
     for (uint32_t j = 0; j < outputCount; ++j) ctx->CSSetUnorderedAccessViews(inputCount + j, 1, &nullUav, nullptr);
     ctx->CSSetShader(nullptr, nullptr, 0);
-
-    for (uint32_t j = 0; j < desc.outputs.count; ++j) {
-        const ResourceRef& out = desc.outputs[j];
-        if (out.kind == ResourceKind::Texture && out.resource)
-            static_cast<TextureRuntime*>(out.resource)->generateMips();
-    }
 }
 
 }  // namespace Orrery::Gfx
