@@ -16,8 +16,10 @@ exe=${1:?thawline} mode=${2:?mode}
 here=$(cd -- "$(dirname -- "$0")" && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-# A display number with no server behind it (nothing here starts one there).
-dead=:71
+# A display number with no server behind it.
+dead=71
+while [ -e /tmp/.X11-unix/X$dead ] || [ -e /tmp/.X$dead-lock ]; do dead=$((dead + 1)); done
+dead=:$dead
 
 # Runs the show to its end; checks the exit, the words and the length.
 play_to_the_end() {
@@ -83,13 +85,14 @@ case "$mode" in
     done ;;
   window)
     command -v Xvfb >/dev/null && command -v xdotool >/dev/null || fail "Xvfb and xdotool are needed"
-    screen=:72
-    Xvfb $screen -screen 0 320x180x24 -nolisten tcp >/dev/null 2>&1 &
+    # The server picks a free display number and writes it once it is ready.
+    Xvfb -displayfd 3 -screen 0 320x180x24 -nolisten tcp 3>$mode.display >/dev/null 2>&1 &
     xvfb=$!
     trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT
-    export DISPLAY=$screen
+    for i in $(seq 100); do [ -s $mode.display ] && break; sleep 0.1; done
+    [ -s $mode.display ] || fail "Xvfb did not start"
+    export DISPLAY=:$(cat $mode.display)
     unset SDL_VIDEODRIVER
-    for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
     for how in escape close; do
       start_show 0
       window=$(timeout 30 xdotool search --sync --name '^Thawline$' | head -1)
