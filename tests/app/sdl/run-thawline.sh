@@ -37,7 +37,7 @@ play_to_the_end() {
   awk -v s="$seconds" 'BEGIN { exit !(s >= 46.5 && s < 70) }' || fail "the show lasted $seconds s, not the song's 46.57"
 }
 
-# Starts the show in the background and waits until it draws (a second in).
+# Starts the show in the background and gives it time to start drawing.
 start_show() {
   "$exe" >$mode.out.log 2>$mode.err.log &
   pid=$!
