@@ -110,11 +110,13 @@ pipeline="" publishing=0
 stop_pipeline() {
   [ -n "$pipeline" ] || return 0
   kill -TERM -- "-$pipeline" 2>/dev/null || true
-  wait "$pipeline" 2>/dev/null || true
+  # A second signal (see on_signal) cuts the first wait short.
+  wait "$pipeline" 2>/dev/null || wait "$pipeline" 2>/dev/null || true
   pipeline=""
 }
 on_signal() {
-  trap '' INT TERM HUP
+  # Stopping waits for the frame being drawn; a second Ctrl-C does not.
+  trap '[ -z "$pipeline" ] || kill -KILL -- "-$pipeline" 2>/dev/null' INT TERM HUP
   stop_pipeline
   # A signal between the two moves must not leave half a result published.
   [ "$publishing" = 1 ] && rm -f -- "$out" "$sheet"
