@@ -39,6 +39,7 @@ while [ $# -gt 0 ]; do
     -h|--help) usage; exit 0 ;;
     --size|--fps|--from|--to|--out|--renderer)
       [ $# -ge 2 ] || { echo "capture: missing value after $1 (try --help)" >&2; exit 2; }
+      case "$2" in --*|-h) echo "capture: missing value after $1 ($2 is an option; try --help)" >&2; exit 2 ;; esac
       case "$1" in
         --size) size=$2 ;;
         --fps) fps=$2 ;;
@@ -82,12 +83,15 @@ fi
 [ -f "$exe" ] || fail "$exe was not built"
 for tool in ffmpeg ffprobe realpath; do command -v "$tool" >/dev/null || fail "$tool is missing (run scripts/setup.sh)"; done
 
+# Called only in subshells (a pipeline, a command substitution), where `exec`
+# leaves no shell between the pipeline and the program: the pipeline's end
+# is then the program's end.
 if [ "$renderer" = gles ]; then
-  capture() { "$exe" "$@"; }
+  capture() { exec "$exe" "$@"; }
   soundPath() { echo "$1"; }
 else
   export THAW_NO_AUDIO=1   # the soundtrack is rendered, not played
-  capture() { bash scripts/wine-run.sh "$exe" "$@"; }
+  capture() { exec bash scripts/wine-run.sh "$exe" "$@"; }
   # Wine sees the Unix file system as drive Z:.
   soundPath() { echo "Z:${1//\//\\}"; }
 fi
@@ -100,16 +104,19 @@ mkdir -p -- "$(dirname -- "$out")"
 work=$(mktemp -d -- "$(dirname -- "$out")/.capture.XXXXXX")
 pipeline="" publishing=0
 
-# Stops the encoding pipeline (its own process group: wine, ffmpeg and the
-# subshell between them) and waits for it, so nothing writes on afterwards.
+# Stops the encoding pipeline (its own process group: the capture program,
+# ffmpeg and the subshell between them) and waits for it; the subshell waits
+# for both programs, so nothing writes on afterwards.
 stop_pipeline() {
   [ -n "$pipeline" ] || return 0
   kill -TERM -- "-$pipeline" 2>/dev/null || true
-  wait "$pipeline" 2>/dev/null || true
+  # A second signal (see on_signal) cuts the first wait short.
+  wait "$pipeline" 2>/dev/null || wait "$pipeline" 2>/dev/null || true
   pipeline=""
 }
 on_signal() {
-  trap '' INT TERM HUP
+  # Stopping waits for the frame being drawn; a second Ctrl-C does not.
+  trap '[ -z "$pipeline" ] || kill -KILL -- "-$pipeline" 2>/dev/null' INT TERM HUP
   stop_pipeline
   # A signal between the two moves must not leave half a result published.
   [ "$publishing" = 1 ] && rm -f -- "$out" "$sheet"
@@ -133,6 +140,10 @@ start=$(date +%s)
 set -m
 (
   set +e
+  # A signal waits until both programs have ended (bash runs a trap only
+  # after the foreground pipeline); a shell killed at once would leave them
+  # running on their own.
+  trap : INT TERM HUP
   capture "${pass[@]}" --sound "$(soundPath "$work/sound.f32")" "${progress[@]}" |
     ffmpeg -hide_banner -loglevel error -nostdin -y \
       -f rawvideo -pix_fmt rgba -s "${width}x${height}" -framerate "$fps" -i - \
@@ -159,6 +170,15 @@ ffmpeg -hide_banner -loglevel error -nostdin -y -i "$work/video.mp4" \
   -f f32le -ar 44100 -ac 2 -i "$work/sound.f32" \
   -map 0:v -map 1:a -c:v copy -c:a aac -b:a 256k -movflags +faststart -shortest "$work/final.mp4" ||
   fail "muxing the soundtrack failed; no video written"
+# ffmpeg can exit 0 with a file it could not finish (a full disk while it
+# writes the index): read the result back.
+muxedFrames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 \
+  "$work/final.mp4" 2>/dev/null) || muxedFrames=""
+muxedSound=$(ffprobe -v error -select_streams a:0 -show_entries stream=codec_type -of csv=p=0 "$work/final.mp4" \
+  2>/dev/null) || muxedSound=""
+if [ "$muxedFrames" != "$count" ] || [ "$muxedSound" != audio ]; then
+  fail "the video with its soundtrack came out unreadable or incomplete ($(df -Ph -- "$work" | awk 'NR == 2 { print $4 }') free on its disk); no video written"
+fi
 
 # The contact sheet: the span's first frame, then one thumbnail per whole
 # second of music in the span, each labelled with its music time. The grid

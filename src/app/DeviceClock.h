@@ -21,6 +21,13 @@ inline void deviceClockInit(DeviceClock& clock, uint32_t queuedFrames, uint32_t 
     clock = DeviceClock{0, 0.0, queuedFrames, chunkFrames, sampleRate, 0};
 }
 
+// A device that plays one chunk while the next one waits: it pulls chunk
+// n + 2 when chunk n has finished, so two chunks are still ahead of the
+// speaker when a callback returns (SDL's devices).
+inline void deviceClockInitDoubleBuffered(DeviceClock& clock, uint32_t chunkFrames, uint32_t sampleRate) {
+    deviceClockInit(clock, 2u * chunkFrames, chunkFrames, sampleRate);
+}
+
 // Called from the callback (or with its lock held) after `frames` were handed over.
 inline void deviceClockDelivered(DeviceClock& clock, uint64_t frames, double now) {
     clock.delivered += frames;
@@ -29,7 +36,8 @@ inline void deviceClockDelivered(DeviceClock& clock, uint64_t frames, double now
 
 // Frames heard by `now`.
 inline uint64_t deviceClockPlayed(DeviceClock& clock, double now) {
-    if (clock.delivered > clock.queuedFrames) {
+    // Once the device holds its whole queue, the oldest chunk is playing.
+    if (clock.delivered > 0 && clock.delivered >= clock.queuedFrames) {
         const double since = now > clock.deliveredAt ? now - clock.deliveredAt : 0.0;
         const uint64_t start = clock.delivered - clock.queuedFrames;
         // To the nearest frame: a wall-clock difference such as (2 + 0.01) - 2

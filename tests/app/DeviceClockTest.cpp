@@ -23,4 +23,26 @@ TEST(DeviceClock, CountsHeardFramesBetweenCallbacksWithoutSteppingOrGoingBack) {
     EXPECT_EQ(deviceClockPlayed(clock, 3.0), 2048u);
 }
 
+// A double-buffered device in real time: two chunks pulled at the start,
+// then chunk n + 2 the moment chunk n has finished playing. Read at any
+// moment, the clock gives the frames heard so far, to the frame.
+TEST(DeviceClock, FollowsADoubleBufferedDeviceFrameForFrame) {
+    const uint32_t chunk = 1024, rate = 44100;
+    const double chunkSeconds = double(chunk) / rate;
+    DeviceClock clock;
+    deviceClockInitDoubleBuffered(clock, chunk, rate);
+    deviceClockDelivered(clock, chunk, 0.0);
+    deviceClockDelivered(clock, chunk, 0.0);
+    uint32_t finished = 0;  // chunks played to their end
+    for (int step = 1; step <= 200; ++step) {
+        const double now = step * chunkSeconds / 7.0;  // readings between and on callbacks
+        while ((finished + 1) * chunkSeconds <= now + 1e-12) {
+            ++finished;
+            deviceClockDelivered(clock, chunk, finished * chunkSeconds);
+        }
+        const double heard = now * rate;
+        EXPECT_NEAR(double(deviceClockPlayed(clock, now)), heard, 1.0) << "at " << now << " s";
+    }
+}
+
 }  // namespace

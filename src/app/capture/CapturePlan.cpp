@@ -109,6 +109,11 @@ CaptureCommand parseCaptureOptions(int argc, const char* const* argv, CaptureOpt
             return CaptureCommand::Error;
         }
         const char* value = argv[++i];
+        // "--sound --describe" is a forgotten value, not a file named "--describe".
+        if (!strncmp(value, "--", 2) || !strcmp(value, "-h")) {
+            setError(error, errorSize, "missing value after %s (%s is an option)", arg, value);
+            return CaptureCommand::Error;
+        }
         if (!strcmp(arg, "--size")) {
             if (!parseSize(value, options.width, options.height)) {
                 setError(error, errorSize, "--size wants WIDTHxHEIGHT, for example 1280x720, not \"%s\"", value);

@@ -3,6 +3,8 @@
 // graph and frame steps as the show. The options and the output are those of
 // ThawlineCapture.exe: raw RGBA rows, top first, on standard output; the
 // soundtrack to a file.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +67,11 @@ int main(int argc, char** argv) {
                     plan.writtenFrames, plan.renderedFrames, static_cast<unsigned long long>(plan.firstSoundFrame),
                     static_cast<unsigned long long>(plan.soundFrames));
         return 0;
+    }
+    // Raw frames would flood a terminal and leave it in a mess.
+    if (isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr, "%s: standard output is a terminal; send the raw frames into a pipe or a file\n", kName);
+        return 2;
     }
     if (options.soundPath && !writeCaptureSoundtrack(kName, options, plan, kSongModule, kSongModuleSize)) return 1;
 

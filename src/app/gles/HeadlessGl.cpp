@@ -37,22 +37,42 @@ EGLDisplay deviceDisplay() {
     return getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[0], nullptr);
 }
 
-bool createContext(HeadlessGl& gl, EGLDisplay display, const char* platform) {
+const char* eglErrorName(EGLint code) {
+    static const char* const names[] = {"EGL_SUCCESS",         "EGL_NOT_INITIALIZED", "EGL_BAD_ACCESS",
+                                        "EGL_BAD_ALLOC",       "EGL_BAD_ATTRIBUTE",   "EGL_BAD_CONFIG",
+                                        "EGL_BAD_CONTEXT",     "EGL_BAD_CURRENT_SURFACE", "EGL_BAD_DISPLAY",
+                                        "EGL_BAD_MATCH",       "EGL_BAD_NATIVE_PIXMAP", "EGL_BAD_NATIVE_WINDOW",
+                                        "EGL_BAD_PARAMETER",   "EGL_BAD_SURFACE",     "EGL_CONTEXT_LOST"};
+    const EGLint index = code - EGL_SUCCESS;
+    return index >= 0 && index < EGLint(sizeof names / sizeof names[0]) ? names[index] : "an unknown EGL error";
+}
+
+// On failure `why` names the call that failed and EGL's error for it, read
+// at once: a later call would overwrite it.
+bool createContext(HeadlessGl& gl, EGLDisplay display, const char* platform, char* why, size_t whySize) {
     EGLint major = 0, minor = 0;
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) return false;
-    if (!eglBindAPI(EGL_OPENGL_ES_API)) {
-        eglTerminate(display);
-        return false;
+    const char* step = nullptr;
+    EGLContext context = EGL_NO_CONTEXT;
+    if (!eglInitialize(display, &major, &minor)) {
+        step = "eglInitialize";
+    } else if (!eglBindAPI(EGL_OPENGL_ES_API)) {
+        step = "eglBindAPI";
+    } else {
+        const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE, 0, EGL_NONE};
+        EGLConfig config = nullptr;
+        EGLint configs = 0;
+        const bool haveConfig = eglChooseConfig(display, configAttributes, &config, 1, &configs) && configs > 0;
+        const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+        // Without a config, EGL_KHR_no_config_context lets the context be made anyway.
+        context = eglCreateContext(display, haveConfig ? config : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT,
+                                   contextAttributes);
+        if (context == EGL_NO_CONTEXT)
+            step = "eglCreateContext";
+        else if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
+            step = "eglMakeCurrent";
     }
-    const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE, 0, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint configs = 0;
-    const bool haveConfig = eglChooseConfig(display, configAttributes, &config, 1, &configs) && configs > 0;
-    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
-    // Without a config, EGL_KHR_no_config_context lets the context be made anyway.
-    EGLContext context = eglCreateContext(display, haveConfig ? config : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT,
-                                          contextAttributes);
-    if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+    if (step) {
+        std::snprintf(why, whySize, "%s failed on the %s platform (%s)", step, platform, eglErrorName(eglGetError()));
         if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
         eglTerminate(display);
         return false;
@@ -67,12 +87,21 @@ bool createContext(HeadlessGl& gl, EGLDisplay display, const char* platform) {
 
 bool openHeadlessGl(HeadlessGl& gl, char* error, size_t errorSize) {
     gl = HeadlessGl{nullptr, nullptr, nullptr};
-    if (createContext(gl, surfacelessDisplay(), "surfaceless")) return true;
-    if (createContext(gl, deviceDisplay(), "device")) return true;
-    std::snprintf(error, errorSize,
-                  "no OpenGL ES 3 context without a display (EGL offers neither Mesa's surfaceless platform "
-                  "nor a device; EGL error 0x%04X)",
-                  unsigned(eglGetError()));
+    // The first platform's failure is the one to report: the device platform
+    // is only a fallback where Mesa's is missing.
+    char why[256] = "";
+    const EGLDisplay surfaceless = surfacelessDisplay();
+    if (surfaceless != EGL_NO_DISPLAY && createContext(gl, surfaceless, "surfaceless", why, sizeof why)) return true;
+    const EGLDisplay device = deviceDisplay();
+    char deviceWhy[256] = "";
+    if (device != EGL_NO_DISPLAY && createContext(gl, device, "device", deviceWhy, sizeof deviceWhy)) return true;
+    if (!why[0]) std::snprintf(why, sizeof why, "%s", deviceWhy);
+    if (why[0])
+        std::snprintf(error, errorSize, "no OpenGL ES 3 context without a display: %s", why);
+    else
+        std::snprintf(error, errorSize,
+                      "no OpenGL ES 3 context without a display: EGL offers neither Mesa's surfaceless "
+                      "platform nor a device");
     return false;
 }
 

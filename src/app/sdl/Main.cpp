@@ -2,11 +2,14 @@
 // display with an OpenGL ES 3 context (EGL), vertical sync and no cursor; the
 // song through an SDL audio device whose played position is the clock.
 // Escape or closing the window ends it, and so does the song's end; without
-// an audio device it plays silent on the wall clock.
+// an audio device it plays silent on the wall clock. SIGINT, SIGTERM and
+// SIGHUP end it after the frame, with the shell's status for the signal.
 #include <SDL2/SDL.h>
 #include <GLES3/gl3.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Orrery/gfx/GfxContext.h"
@@ -24,8 +27,13 @@ const char* const kUsage =
     "\n"
     "Plays the show full screen on the primary display with its song, on\n"
     "OpenGL ES 3 (EGL). Escape or closing the window ends it early. Without a\n"
-    "sound device it plays silent. SDL_VIDEODRIVER and SDL_AUDIODRIVER choose\n"
-    "SDL's drivers (offscreen and dummy run it without a display or sound).\n";
+    "sound device it plays silent. Needs a display (DISPLAY or WAYLAND_DISPLAY)\n"
+    "unless SDL_VIDEODRIVER names a driver; SDL_VIDEODRIVER and SDL_AUDIODRIVER\n"
+    "choose SDL's drivers (offscreen and dummy run it without a display or sound).\n";
+
+volatile sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int number) { stopSignal = number; }
 
 int fail(const char* what, const char* detail) {
     std::fprintf(stderr, "thawline: %s%s%s\n", what, detail && *detail ? ": " : "", detail ? detail : "");
@@ -52,7 +60,30 @@ bool pollQuit() {
         if (event.type == SDL_QUIT) quit = true;
         if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
     }
-    return quit;
+    return quit || stopSignal != 0;
+}
+
+// The drivers that may show the window. SDL would fall back to its offscreen
+// driver when no display answers and play the show unseen, so unless the
+// user names a driver, only those of a display that is set are tried.
+// Null when there is none.
+const char* displayDrivers() {
+    const bool x11 = std::getenv("DISPLAY") && *std::getenv("DISPLAY");
+    const bool wayland = std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY");
+    if (x11 && wayland) return "x11,wayland";
+    if (x11) return "x11";
+    if (wayland) return "wayland";
+    return nullptr;
+}
+
+int failNoDisplay() {
+    char detail[256];
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    std::snprintf(detail, sizeof detail, "nothing answers at%s%s%s%s", display && *display ? " DISPLAY=" : "",
+                  display && *display ? display : "", wayland && *wayland ? " WAYLAND_DISPLAY=" : "",
+                  wayland && *wayland ? wayland : "");
+    return fail("no display", detail);
 }
 
 int playShow(SDL_Window* window) {
@@ -67,6 +98,11 @@ int playShow(SDL_Window* window) {
 
     SdlAudio audio;
     const bool sound = openSdlAudio(audio, kSongModule, kSongModuleSize);
+    if (!sound) {
+        const char* reason = SDL_GetError();
+        std::fprintf(stderr, "thawline: no sound device%s%s%s; playing silent\n", *reason ? " (" : "", reason,
+                     *reason ? ")" : "");
+    }
 
     // Each frame: events, the first frame starts the sound, the clock, the
     // end test, then draw and present. Escape or closing the window end the
@@ -93,7 +129,7 @@ int playShow(SDL_Window* window) {
 
     closeSdlAudio(audio);
     trackSetDestroy(show.tracks);
-    return 0;
+    return stopSignal ? 128 + stopSignal : 0;
 }
 
 }  // namespace
@@ -108,10 +144,25 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const char* askedDriver = std::getenv("SDL_VIDEODRIVER");
+    if (!askedDriver || !*askedDriver) {
+        const char* drivers = displayDrivers();
+        if (!drivers) return fail("no display", "neither DISPLAY nor WAYLAND_DISPLAY is set");
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
+    }
     // An ES context through EGL, also where GLX would offer one.
     SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
     SDL_SetHint(SDL_HINT_OPENGL_ES_DRIVER, "1");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return fail("no display", SDL_GetError());
+    // SDL would turn SIGINT and SIGTERM into a quit event, which ends the
+    // show as Escape does, with status 0.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        if (!askedDriver || !*askedDriver) return failNoDisplay();
+        return fail("no display", SDL_GetError());
+    }
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    std::signal(SIGHUP, onStopSignal);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);

@@ -1,9 +1,36 @@
 #include "app/sdl/SdlAudio.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "app/MusicClock.h"
 #include "xm/ModulePlayer.h"
 
 namespace {
+
+// The sound libraries SDL tries in turn (ALSA above all) print their own
+// errors on standard error while probing; the show says in one line what
+// the outcome means instead. Returns the saved descriptor (-1: unchanged).
+int silenceStandardError() {
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved < 0 || nowhere < 0 || dup2(nowhere, STDERR_FILENO) < 0) {
+        if (nowhere >= 0) close(nowhere);
+        if (saved >= 0) close(saved);
+        return -1;
+    }
+    close(nowhere);
+    return saved;
+}
+
+void restoreStandardError(int saved) {
+    if (saved < 0) return;
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+}
 
 double secondsNow() { return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency()); }
 
@@ -14,9 +41,7 @@ void fillFromSong(void* user, Uint8* stream, int bytes) {
     deviceClockDelivered(audio.clock, frames, secondsNow());
 }
 
-}  // namespace
-
-bool openSdlAudio(SdlAudio& audio, const uint8_t* module, uint64_t moduleSize) {
+bool openQuietly(SdlAudio& audio, const uint8_t* module, uint64_t moduleSize) {
     audio = SdlAudio{};
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     if (createPlayer(&audio.player, module, moduleSize, kAudioSampleRate) != 0) return false;
@@ -38,9 +63,17 @@ bool openSdlAudio(SdlAudio& audio, const uint8_t* module, uint64_t moduleSize) {
         audio.player = nullptr;
         return false;
     }
-    // The device plays one chunk while the next one waits.
-    deviceClockInit(audio.clock, 2u * obtained.samples, obtained.samples, kAudioSampleRate);
+    deviceClockInitDoubleBuffered(audio.clock, obtained.samples, kAudioSampleRate);
     return true;
+}
+
+}  // namespace
+
+bool openSdlAudio(SdlAudio& audio, const uint8_t* module, uint64_t moduleSize) {
+    const int savedStandardError = silenceStandardError();
+    const bool opened = openQuietly(audio, module, moduleSize);
+    restoreStandardError(savedStandardError);
+    return opened;
 }
 
 void startSdlAudio(SdlAudio& audio) {

@@ -83,7 +83,8 @@ TEST(CapturePlan, BadOptionsGiveOneLineReasons) {
         {"--size", "99999x720"},  {"--size", "-2x720"},      {"--fps", "0"},            {"--fps", "-5"},
         {"--fps", "29.97"},       {"--fps", "1000"},         {"--from", "10", "--to", "5"},
         {"--from", "3", "--to", "3"}, {"--from", "-1"},      {"--to", "50"},            {"--from", "abc"},
-        {"--from", "1.001", "--to", "1.002"},                {"--fps"},                 {"--colour", "red"}};
+        {"--from", "1.001", "--to", "1.002"},                {"--fps"},                 {"--colour", "red"},
+        {"--sound", "--describe"}, {"--sound", "-h"}};
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
         std::string joined;

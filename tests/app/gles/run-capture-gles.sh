@@ -31,6 +31,31 @@ cmp -s "$work/a.f32" "$work/expected.f32" || fail "the soundtrack differs from x
 python3 -c "import sys; d=open(sys.argv[1],'rb').read(); sys.exit(0 if max(d[i] for i in range(0,len(d),4)) > 100 else 1)" \
   "$work/a.rgba" || fail "the frames are black"
 
+# Frame k is drawn at music time k / fps. Early in the show the picture does
+# not depend on the frames before it, so equal times at 4 and 8 fps give the
+# same bytes.
+for rate in 4 8; do
+  "$exe" --size 64x36 --fps $rate --from 0.25 --to 1.5 >"$work/rate$rate.rgba" 2>/dev/null || fail "the capture at $rate fps failed"
+done
+python3 - "$work/rate4.rgba" "$work/rate8.rgba" <<'PY' || fail "frames at equal music times differ between 4 and 8 fps"
+import sys
+n = 64 * 36 * 4
+four, eight = (open(p, "rb").read() for p in sys.argv[1:])
+# 4 fps: frames 1..5 (0.25 s ..); 8 fps: frames 2..11, so frame k/4 s is at 2k - 2 there.
+sys.exit(0 if len(four) == 5 * n and all(four[i * n:(i + 1) * n] == eight[2 * i * n:(2 * i + 1) * n] for i in range(5)) else 1)
+PY
+
+# Raw frames are not for a terminal: refused before any is drawn.
+script -qec "$exe --size 64x36 --to 1" /dev/null >"$work/tty.log" 2>&1
+status=$?
+[ "$status" -eq 2 ] || fail "writing frames to a terminal gave exit $status, not 2"
+grep -q "standard output is a terminal" "$work/tty.log" && [ "$(stat -c %s "$work/tty.log")" -lt 1000 ] ||
+  fail "frames went to a terminal: $(head -c 200 "$work/tty.log")"
+# A driver that offers only OpenGL ES 2 is named as such, with EGL's own error.
+MESA_GLES_VERSION_OVERRIDE=2.0 "$exe" --size 64x36 --to 1 >/dev/null 2>"$work/es2.log" && fail "an ES 2 driver was accepted"
+[ "$(wc -l <"$work/es2.log")" -eq 1 ] && grep -q "eglCreateContext failed on the surfaceless platform (EGL_BAD_MATCH)" \
+  "$work/es2.log" || fail "not the real reason for no ES 3 context: $(cat "$work/es2.log")"
+
 # A reader that stops early is an error, not a silent success.
 "$exe" --size 64x36 --fps 4 --to 2 2>"$work/pipe.log" | head -c 100 >/dev/null
 status=${PIPESTATUS[0]}
