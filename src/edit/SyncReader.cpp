@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -28,9 +29,11 @@ size_t messageSize(uint8_t command) {
     }
 }
 
-template <typename... Args>
-SyncReadResult fail(SyncReader& reader, const char* format, Args... args) {
-    std::snprintf(reader.fault, sizeof reader.fault, format, args...);
+__attribute__((format(printf, 2, 3))) SyncReadResult fail(SyncReader& reader, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(reader.fault, sizeof reader.fault, format, args);
+    va_end(args);
     reader.faulted = true;
     return SyncReadResult::Fault;
 }
