@@ -226,14 +226,3 @@ TEST(TrackEditing, SetKeyInsertsInTickOrderOrReplacesAndDeleteRemovesOnlyThatRow
     EXPECT_FALSE(trackDeleteKey(set, 0, 10));
     trackSetDestroy(set);
 }
-
-TEST_F(ShowTempoTrack, SettingThenDeletingAKeyRestoresEveryValue) {
-    addPair(static_cast<uint32_t>(InterpolationMode::Linear));
-    const float times[] = {15.0f, 15.6f, 16.0f, 16.2f, 16.5f};
-    float before[5];
-    for (int i = 0; i < 5; ++i) before[i] = at(times[i]);
-    ASSERT_TRUE(trackSetKey(set, 0, 360, 9.0f, 0u));  // 15.88 s, between the pair
-    EXPECT_EQ(at(16.0f), 9.0f);
-    ASSERT_TRUE(trackDeleteKey(set, 0, 360));
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(at(times[i]), before[i]) << times[i];
-}

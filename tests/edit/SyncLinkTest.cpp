@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -267,17 +268,23 @@ TEST_F(SyncLinkTest, EachMalformedMessageClosesWithItsLineAndTheNextConnectionWo
     const struct {
         std::string bytes;
         const char* fault;
+        bool cutShort = false;  // the editor goes away after these bytes
     } cases[] = {
         {"\x07", "unknown command byte 7"},
+        {std::string("\2\0\0\0\1x", 6), "GET_TRACK (command 2) from the editor, which only the show sends"},
         {setKey(27, 0, 1.0f, 1), "SET_KEY for track 27, past the 27 tracks asked for"},
+        {deleteKey(0xffffffffu, 0), "DELETE_KEY for track 4294967295, past the 27 tracks asked for"},
         {setKey(8, 0, 1.0f, 4), "SET_KEY with interpolation 4, which the editor never sends"},
+        {setKey(8, 1344, 1.0f, 1), "SET_KEY at row 1344, past the timeline's 1344 rows"},
+        {deleteKey(8, 5000), "DELETE_KEY at row 5000, past the timeline's 1344 rows"},
         {std::string("\3") + u32(1u << 20), "SET_ROW at row 1048576, past the timeline's 1344 rows"},
-        {setKey(8, 0, 1.0f, 1).substr(0, 9), "the connection ended inside SET_KEY (9 of 14 bytes)"},
+        {setKey(8, 7, INFINITY, 1), "SET_KEY at row 7 with a value that is not a finite number"},
+        {setKey(8, 0, 1.0f, 1).substr(0, 9), "the connection ended inside SET_KEY (9 of 14 bytes)", true},
     };
     for (const auto& c : cases) {
         handshake();
         editor.send(c.bytes);
-        if (c.bytes.size() == 9) editor.hangUp();  // cut short by the editor going away
+        if (c.cutShort) editor.hangUp();
         ASSERT_TRUE(pumpUntilEvents(1)) << c.fault;
         EXPECT_EQ(events[0].kind, SyncEventKind::Disconnected);
         EXPECT_EQ(events[0].line, "disconnected from " + address + ": " + c.fault);
