@@ -311,4 +311,24 @@ TEST_F(SyncLinkTest, EachMalformedMessageClosesWithItsLineAndTheNextConnectionWo
     EXPECT_TRUE(events[0].fault);
 }
 
+TEST(SyncLinkAddress, NumericHostsOfEitherFamilyResolveAndAnythingElseIsOneLine) {
+    SyncLink link;
+    std::string error;
+    const SyncLinkSetup setup{nullptr, kNames, 1344, "unused.rocket", nullptr, nullptr};
+    EXPECT_TRUE(syncLinkInit(link, setup, error));  // the default, 127.0.0.1:1338
+    EXPECT_STREQ(link.where, "127.0.0.1:1338");
+    SyncLinkSetup v6 = setup;
+    v6.address = "[::1]:1338";
+    EXPECT_TRUE(syncLinkInit(link, v6, error));
+    EXPECT_EQ(link.address.ss_family, AF_INET6);
+    for (const char* bad : {"127.0.0.1", ":1338", "127.0.0.1:", "127.0.0.1:port"}) {
+        SyncLinkSetup b = setup;
+        b.address = bad;
+        error.clear();
+        EXPECT_FALSE(syncLinkInit(link, b, error)) << bad;
+        EXPECT_EQ(error.rfind(std::string("sync: "), 0), 0u) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
 }  // namespace
