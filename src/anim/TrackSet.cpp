@@ -51,6 +51,44 @@ bool trackAddKey(TrackSet& set, uint32_t track, uint32_t tick, float value, uint
     return growPush(set.tracks[track].keys, key);
 }
 
+namespace {
+
+// Index of the first key at or after `tick` (the count when there is none).
+uint32_t firstKeyFrom(const GrowArray<Keyframe>& keys, uint32_t tick) {
+    uint32_t k = 0;
+    while (k < keys.count && keys[k].tick < tick) ++k;
+    return k;
+}
+
+}  // namespace
+
+bool trackSetKey(TrackSet& set, uint32_t track, uint32_t tick, float value, uint32_t mode) {
+    if (track >= set.tracks.count) return false;
+    GrowArray<Keyframe>& keys = set.tracks[track].keys;
+    const Keyframe key = {tick, value, mode};
+    const uint32_t at = firstKeyFrom(keys, tick);
+    if (at < keys.count && keys[at].tick == tick) {
+        keys[at] = key;
+        return true;
+    }
+    // Grow first, so that a failed allocation leaves the keys as they were.
+    if (keys.count == keys.capacity && !growReserveExact(keys, growNextCapacity(keys.capacity))) return false;
+    std::memmove(keys.items + at + 1, keys.items + at, sizeof(Keyframe) * (keys.count - at));
+    keys.items[at] = key;
+    ++keys.count;
+    return true;
+}
+
+bool trackDeleteKey(TrackSet& set, uint32_t track, uint32_t tick) {
+    if (track >= set.tracks.count) return false;
+    GrowArray<Keyframe>& keys = set.tracks[track].keys;
+    const uint32_t at = firstKeyFrom(keys, tick);
+    if (at == keys.count || keys[at].tick != tick) return false;
+    std::memmove(keys.items + at, keys.items + at + 1, sizeof(Keyframe) * (keys.count - at - 1));
+    --keys.count;
+    return true;
+}
+
 float trackTickRate(const TrackSet& set) {
     return static_cast<float>(set.ticksPerBeat) * set.beatsPerMinute / 60.0f;
 }

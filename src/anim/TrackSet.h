@@ -63,6 +63,14 @@ inline bool trackAddKey(TrackSet& set, uint32_t track, uint32_t tick, float valu
     return trackAddKey(set, track, tick, value, static_cast<uint32_t>(mode));
 }
 
+// Live editing by row (tick). Sets the key at `tick`: replaces the key
+// already there or inserts one so that ticks stay ascending. False for a
+// track index outside the set or when out of memory (the track is unchanged).
+bool trackSetKey(TrackSet& set, uint32_t track, uint32_t tick, float value, uint32_t mode);
+
+// Removes the key at `tick`. False when the track or the key does not exist.
+bool trackDeleteKey(TrackSet& set, uint32_t track, uint32_t tick);
+
 // Ticks per second of the set's tempo, in float arithmetic.
 float trackTickRate(const TrackSet& set);
 

@@ -189,3 +189,40 @@ TEST_F(ShowTempoTrack, TimesNoTickCanHoldFallBeforeEveryKey) {
 }
 
 }  // namespace
+
+TEST(TrackEditing, SetKeyInsertsInTickOrderOrReplacesAndDeleteRemovesOnlyThatRow) {
+    TrackSet set;
+    ASSERT_TRUE(trackSetInit(set));
+    ASSERT_TRUE(trackSetResize(set, 2));
+    // Before the first, after the last, in between, and past the first
+    // capacity of 8, so the insert also moves the keys into new storage.
+    const uint32_t ticks[] = {40, 10, 90, 20, 70, 30, 80, 60, 50, 0};
+    for (uint32_t tick : ticks) ASSERT_TRUE(trackSetKey(set, 1, tick, static_cast<float>(tick), 1u));
+    const GrowArray<Keyframe>& keys = trackAt(set, 1).keys;
+    ASSERT_EQ(keys.count, 10u);
+    for (uint32_t k = 0; k < keys.count; ++k) {
+        EXPECT_EQ(keys[k].tick, k * 10);
+        EXPECT_EQ(keys[k].value, static_cast<float>(k * 10));
+    }
+    // Replacing keeps the count and takes the new value and mode.
+    ASSERT_TRUE(trackSetKey(set, 1, 50, -1.5f, 3u));
+    EXPECT_EQ(keys.count, 10u);
+    EXPECT_EQ(keys[5].value, -1.5f);
+    EXPECT_EQ(keys[5].mode, 3u);
+
+    EXPECT_TRUE(trackDeleteKey(set, 1, 0));
+    EXPECT_TRUE(trackDeleteKey(set, 1, 90));
+    EXPECT_TRUE(trackDeleteKey(set, 1, 50));
+    EXPECT_FALSE(trackDeleteKey(set, 1, 50));  // already gone
+    EXPECT_FALSE(trackDeleteKey(set, 1, 55));  // never there
+    const uint32_t left[] = {10, 20, 30, 40, 60, 70, 80};
+    ASSERT_EQ(keys.count, 7u);
+    for (uint32_t k = 0; k < 7; ++k) EXPECT_EQ(keys[k].tick, left[k]);
+
+    // Other tracks and tracks outside the set are left alone.
+    EXPECT_EQ(trackAt(set, 0).keys.count, 0u);
+    EXPECT_FALSE(trackSetKey(set, 2, 0, 1.0f, 0u));
+    EXPECT_FALSE(trackDeleteKey(set, 2, 10));
+    EXPECT_FALSE(trackDeleteKey(set, 0, 10));
+    trackSetDestroy(set);
+}
