@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
-#include "app/ShowFrame.h"
+#include "app/ShowSession.h"
 #include "app/gles/GraphCheck.h"
 #include "app/gles/HeadlessGl.h"
-#include "app/gles/ShowFrames.h"
 #include "content/scene/Show.h"
 #include "content/scene/ShowCheck.h"
 
@@ -49,16 +49,8 @@ struct TimerQueries {
     void (*getResult)(GLuint, GLenum, uint64_t*);
 };
 
-bool hasExtension(const char* name) {
-    GLint count = 0;
-    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-    for (GLint i = 0; i < count; ++i)
-        if (std::strcmp(reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i))), name) == 0) return true;
-    return false;
-}
-
 bool loadTimerQueries(TimerQueries& q) {
-    if (!hasExtension("GL_EXT_disjoint_timer_query")) return false;
+    if (!Orrery::Gfx::glesHasExtension("GL_EXT_disjoint_timer_query")) return false;
     q.gen = reinterpret_cast<PFNGLGENQUERIESPROC>(eglGetProcAddress("glGenQueriesEXT"));
     q.begin = reinterpret_cast<PFNGLBEGINQUERYPROC>(eglGetProcAddress("glBeginQueryEXT"));
     q.end = reinterpret_cast<PFNGLENDQUERYPROC>(eglGetProcAddress("glEndQueryEXT"));
@@ -195,11 +187,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", kName, problem);
         return 1;
     }
-    screenWidth = o.width;
-    screenHeight = o.height;
-    const float aspect = float(o.width) / float(o.height);
-    Show show = {};
-    buildShowGraph(show);
+    ShowSession session = {};
+    openShowSession(session, DeviceDesc{}, o.width, o.height);
+    Show& show = session.show;
     if (!glesAttachScreenTarget(*show.runtime->outputTexture) || !showResourcesComplete(show, error, sizeof error) ||
         !allProgramsBuilt(*show.runtime, error, sizeof error)) {
         std::fprintf(stderr, "%s: the assembled show is incomplete: %s\n", kName, error[0] ? error : "no screen target");
@@ -216,7 +206,7 @@ int main(int argc, char** argv) {
 
     // Untimed frames up to the start, so the feedback trail is the show's.
     const uint32_t first = uint32_t(o.from * o.fps);
-    for (uint32_t k = 0; k < first; ++k) drawShowFrame(show, k, float(double(k) / o.fps), 1.0f / o.fps, aspect);
+    for (uint32_t k = 0; k < first; ++k) drawShowSessionFrame(session, k, float(double(k) / o.fps), 1.0f / o.fps);
     glFinish();
 
     std::vector<std::vector<double>> perPass(rt.passes.count);
@@ -227,7 +217,7 @@ int main(int argc, char** argv) {
         const uint32_t k = first + n;
         const float t = std::min(float(double(k) / o.fps), 46.5f);
         const double start = secondsNow();
-        prepareShowFrame(show, k, t, 1.0f / o.fps, aspect);
+        prepareShowSessionFrame(session, k, t, 1.0f / o.fps);
         timedFrame(rt, clock, passMs);
         glFinish();
         frames.push_back((secondsNow() - start) * 1e3);
@@ -271,7 +261,7 @@ int main(int argc, char** argv) {
     std::printf("%-12s %10.3f %10s %10s\n", "passes", passSum, "", "");
     std::printf("%-12s %10.3f %10.3f %10.3f   (%.1f frames/s, wall clock incl. CPU side)\n", "frame", frameMean,
                 frameMedian, frameWorst, 1000.0 / frameMean);
-    trackSetDestroy(show.tracks);
+    closeShowSession(session);
     closeHeadlessGl(gl);
     return 0;
 }

@@ -1,25 +1,18 @@
 // thawline-capture: the show rendered off-line on OpenGL ES without a
-// display, frame by frame at music time k / fps, through the same start-up,
-// graph and frame steps as the show. The options and the output are those of
-// ThawlineCapture.exe: raw RGBA rows, top first, on standard output; the
-// soundtrack to a file.
+// display, frame by frame at music time k / fps, through the same session
+// as the show. The options and the output are those of ThawlineCapture.exe:
+// raw RGBA rows, top first, on standard output; the soundtrack to a file.
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
-#include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
-#include "app/capture/CapturePlan.h"
-#include "app/capture/CaptureReport.h"
-#include "app/ShowFrame.h"
+#include "app/ShowSession.h"
+#include "app/capture/CaptureRun.h"
 #include "app/gles/GraphCheck.h"
 #include "app/gles/HeadlessGl.h"
-#include "app/gles/ShowFrames.h"
-#include "content/module/SongModule.h"
-#include "content/scene/Show.h"
 #include "content/scene/ShowCheck.h"
 
 namespace {
@@ -32,78 +25,55 @@ volatile sig_atomic_t interrupted = 0;
 
 void onInterrupt(int) { interrupted = 1; }
 
-void printUsage() {
-    // The shared text names the Windows program; the columns stay aligned.
-    const char* text = kCaptureUsage;
-    const char* windowsName = "ThawlineCapture.exe";
-    const char* at = std::strstr(text, windowsName);
-    if (!at) {
-        std::fputs(text, stdout);
-        return;
-    }
-    std::fwrite(text, 1, size_t(at - text), stdout);
-    std::fputs("thawline-capture   ", stdout);
-    std::fputs(at + std::strlen(windowsName), stdout);
+struct ReadBack {
+    GLuint framebuffer;
+    int32_t width;
+    int32_t height;
+};
+
+bool readFrame(void* user, uint8_t* pixels, char* reason, size_t reasonSize) {
+    const ReadBack& target = *static_cast<const ReadBack*>(user);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+    glReadPixels(0, 0, target.width, target.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR) return true;
+    std::snprintf(reason, reasonSize, "GL error 0x%04X", error);
+    return false;
+}
+
+bool writeOutput(void*, const uint8_t* data, size_t size) {
+    return std::fwrite(data, 1, size, stdout) == size && std::fflush(stdout) == 0;
+}
+
+bool wasInterrupted(void*) { return interrupted != 0; }
+
+int fail(const char* what, const char* detail) {
+    std::fprintf(stderr, "%s: %s%s\n", kName, what, detail ? detail : "");
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CaptureOptions options;
+    const CaptureStart start = startCapture(kName, kName, argc, argv, isatty(STDOUT_FILENO) != 0);
+    if (!start.run) return start.status;
+
     char error[512] = "";
-    switch (parseCaptureOptions(argc, argv, options, error, sizeof error)) {
-    case CaptureCommand::Help:
-        printUsage();
-        return 0;
-    case CaptureCommand::Error:
-        std::fprintf(stderr, "%s: %s\n", kName, error);
-        return 2;
-    case CaptureCommand::Run:
-        break;
-    }
-    const CapturePlan plan = planCapture(options);
-    if (options.describe) {
-        std::printf("%d %d %u %u %u %u %llu %llu\n", options.width, options.height, options.fps, plan.firstWritten,
-                    plan.writtenFrames, plan.renderedFrames, static_cast<unsigned long long>(plan.firstSoundFrame),
-                    static_cast<unsigned long long>(plan.soundFrames));
-        return 0;
-    }
-    // Raw frames would flood a terminal and leave it in a mess.
-    if (isatty(STDOUT_FILENO)) {
-        std::fprintf(stderr, "%s: standard output is a terminal; send the raw frames into a pipe or a file\n", kName);
-        return 2;
-    }
-    if (options.soundPath && !writeCaptureSoundtrack(kName, options, plan, kSongModule, kSongModuleSize)) return 1;
-
     HeadlessGl gl;
-    if (!openHeadlessGl(gl, error, sizeof error)) {
-        std::fprintf(stderr, "%s: %s\n", kName, error);
-        return 1;
-    }
-    if (const char* problem = Orrery::Gfx::glesContextProblem()) {
-        std::fprintf(stderr, "%s: %s\n", kName, problem);
-        return 1;
-    }
+    if (!openHeadlessGl(gl, error, sizeof error)) return fail(error, nullptr);
+    if (const char* problem = Orrery::Gfx::glesContextProblem()) return fail(problem, nullptr);
 
-    screenWidth = options.width;
-    screenHeight = options.height;
-    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
+    ShowSession session = {};
+    openShowSession(session, Orrery::Gfx::DeviceDesc{}, start.options.width, start.options.height);
+    const GLuint screen = Orrery::Gfx::glesAttachScreenTarget(*session.show.runtime->outputTexture);
+    if (!screen) return fail("cannot create the off-screen target", nullptr);
+    if (!showResourcesComplete(session.show, error, sizeof error) ||
+        !allProgramsBuilt(*session.show.runtime, error, sizeof error))
+        return fail("the assembled show is incomplete: ", error);
 
-    Show show = {};
-    buildShowGraph(show);
-    const GLuint screen = Orrery::Gfx::glesAttachScreenTarget(*show.runtime->outputTexture);
-    if (!screen) {
-        std::fprintf(stderr, "%s: cannot create the off-screen target\n", kName);
-        return 1;
-    }
-    if (!showResourcesComplete(show, error, sizeof error) || !allProgramsBuilt(*show.runtime, error, sizeof error)) {
-        std::fprintf(stderr, "%s: the assembled show is incomplete: %s\n", kName, error);
-        return 1;
-    }
-
-    GLuint readFramebuffer = 0;
-    glGenFramebuffers(1, &readFramebuffer);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+    ReadBack target = {0, start.options.width, start.options.height};
+    glGenFramebuffers(1, &target.framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, screen, 0);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -113,50 +83,9 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     std::signal(SIGHUP, onInterrupt);
-    std::vector<uint8_t> pixels(size_t(options.width) * size_t(options.height) * 4);
-    CaptureProgress progress = startCaptureProgress(kName, options.liveProgress, plan.renderedFrames);
-    uint32_t written = 0;
-    bool failed = false;
-    int interruptedStatus = 0;
-    for (uint32_t k = 0; k < plan.renderedFrames && !failed; ++k) {
-        if (interrupted) {
-            std::fprintf(stderr, "%s%s: interrupted after %u of %u frames\n", options.liveProgress ? "\n" : "", kName,
-                         k, plan.renderedFrames);
-            interruptedStatus = 130;
-            failed = true;
-            break;
-        }
-        drawShowFrame(show, k, captureFrameTime(k, options.fps), captureFrameStep(options.fps), aspect);
-        // Frames before the span are read back too, so that the progress
-        // counts frames drawn rather than frames queued.
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
-        glReadPixels(0, 0, options.width, options.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        if (glGetError() != GL_NO_ERROR) {
-            std::fprintf(stderr, "%s: reading frame %u back failed\n", kName, k);
-            failed = true;
-            break;
-        }
-        if (k >= plan.firstWritten) {
-            if (std::fwrite(pixels.data(), 1, pixels.size(), stdout) != pixels.size()) {
-                std::fprintf(stderr, "%s: writing frame %u to standard output failed (did the reader stop?)\n", kName,
-                             k);
-                failed = true;
-                break;
-            }
-            written += 1;
-        }
-        reportCaptureProgress(progress, k + 1);
-    }
-    if (std::fflush(stdout) != 0 && !failed) {
-        std::fprintf(stderr, "%s: writing to standard output failed\n", kName);
-        failed = true;
-    }
-    if (!failed && written != plan.writtenFrames) {
-        std::fprintf(stderr, "%s: wrote %u of %u planned frames\n", kName, written, plan.writtenFrames);
-        failed = true;
-    }
-    trackSetDestroy(show.tracks);
+    const CaptureDevice device = {&target, readFrame, writeOutput, wasInterrupted};
+    const int status = runCapture(kName, session, start, device);
+    closeShowSession(session);
     closeHeadlessGl(gl);
-    if (interruptedStatus) return interruptedStatus;
-    return failed ? 1 : 0;
+    return status;
 }

@@ -12,13 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Gles.h"
+#include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
-#include "app/ShowFrame.h"
-#include "app/gles/ShowFrames.h"
+#include "app/ShowSession.h"
 #include "app/sdl/SdlAudio.h"
 #include "content/module/SongModule.h"
-#include "content/scene/Show.h"
 
 namespace {
 
@@ -38,16 +37,6 @@ void onStopSignal(int number) { stopSignal = number; }
 int fail(const char* what, const char* detail) {
     std::fprintf(stderr, "thawline: %s%s%s\n", what, detail && *detail ? ": " : "", detail ? detail : "");
     return 1;
-}
-
-bool hasExtension(const char* name) {
-    GLint count = 0;
-    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-    for (GLint i = 0; i < count; ++i) {
-        const char* extension = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
-        if (extension && !std::strcmp(extension, name)) return true;
-    }
-    return false;
 }
 
 double secondsNow() { return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency()); }
@@ -87,13 +76,14 @@ int failNoDisplay() {
 }
 
 int playShow(SDL_Window* window) {
-    SDL_GL_GetDrawableSize(window, &screenWidth, &screenHeight);
-    if (screenWidth <= 0 || screenHeight <= 0) return fail("the window has no drawable area", SDL_GetError());
-    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
+    int32_t width = 0;
+    int32_t height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    if (width <= 0 || height <= 0) return fail("the window has no drawable area", SDL_GetError());
 
-    Show show = {};
-    buildShowGraph(show);
-    Orrery::Gfx::TextureRuntime& screen = *show.runtime->outputTexture;
+    ShowSession session = {};
+    openShowSession(session, Orrery::Gfx::DeviceDesc{}, width, height);
+    Orrery::Gfx::TextureRuntime& screen = *session.show.runtime->outputTexture;
     if (!Orrery::Gfx::glesAttachScreenTarget(screen)) return fail("cannot create the screen texture", nullptr);
 
     SdlAudio audio;
@@ -108,27 +98,22 @@ int playShow(SDL_Window* window) {
     // end test, then draw and present. Escape or closing the window end the
     // loop after the frame is presented; the song's end before anything is drawn.
     bool quit = false;
-    float previousTime = 0.0f;
     double wallStart = 0.0;
-    for (uint32_t frameIndex = 0; !quit; ++frameIndex) {
+    for (bool first = true; !quit; first = false) {
         quit = pollQuit();
-        if (frameIndex == 0) {
+        if (first) {
             startSdlAudio(audio);
             wallStart = secondsNow();
         }
         const float time = sound ? musicTimeFromFrames(uint32_t(sdlAudioPlayedFrames(audio)))
                                  : static_cast<float>(secondsNow() - wallStart);
-        const float elapsed = time - previousTime;
-        previousTime = time;
-        if (showHasEnded(time)) break;
-
-        drawShowFrame(show, frameIndex, time, elapsed, aspect);
-        Orrery::Gfx::glesPresent(screen, 0, screenWidth, screenHeight);
+        if (!stepShowSession(session, time)) break;
+        Orrery::Gfx::glesPresent(screen, 0, width, height);
         SDL_GL_SwapWindow(window);
     }
 
     closeSdlAudio(audio);
-    trackSetDestroy(show.tracks);
+    closeShowSession(session);
     return stopSignal ? 128 + stopSignal : 0;
 }
 
@@ -177,12 +162,8 @@ int main(int argc, char** argv) {
     if (!window) return fail("cannot open a window", SDL_GetError());
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) return fail("no OpenGL ES 3 context", SDL_GetError());
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    if (!version || std::strncmp(version, "OpenGL ES 3", 11) != 0)
-        return fail("no OpenGL ES 3 context, the driver offers", version ? version : "nothing");
-    if (!hasExtension("GL_EXT_color_buffer_float"))
-        return fail("the OpenGL ES driver cannot draw into half-float textures (no GL_EXT_color_buffer_float)",
-                    reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    if (const char* problem = Orrery::Gfx::glesContextProblem())
+        return fail(problem, reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     SDL_GL_SetSwapInterval(1);
     SDL_ShowCursor(SDL_DISABLE);
 

@@ -8,13 +8,12 @@
 
 #include <cstdio>
 
-#include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
-#include "app/ShowFrame.h"
+#include "app/ShowSession.h"
 #include "app/capture/CapturePlan.h"
 #include "app/gles/GraphCheck.h"
-#include "app/gles/ShowFrames.h"
 #include "app/web/SongRender.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"
@@ -26,12 +25,9 @@ namespace {
 constexpr uint64_t kMaxSongFrames = uint64_t(kAudioSampleRate) * 600;
 
 struct WebShow {
-    Show show;
+    ShowSession session;
     GLuint screen;         // the RGBA8 texture the present pass writes
     GLuint readFramebuffer;
-    float aspect;
-    uint32_t frameIndex;   // frames drawn since the last start
-    float previousTime;
     SongRender song;
     char error[512];
 };
@@ -69,18 +65,15 @@ EMSCRIPTEN_KEEPALIVE int thaw_web_init(int width, int height) {
         return 1;
     }
 
-    screenWidth = width;
-    screenHeight = height;
-    web.aspect = float(width) / float(height);
-    buildShowGraph(web.show);
-    web.screen = Orrery::Gfx::glesAttachScreenTarget(*web.show.runtime->outputTexture);
+    openShowSession(web.session, Orrery::Gfx::DeviceDesc{}, width, height);
+    web.screen = Orrery::Gfx::glesAttachScreenTarget(*web.session.show.runtime->outputTexture);
     if (!web.screen) {
         std::snprintf(web.error, sizeof web.error, "cannot create the screen texture");
         return 1;
     }
     char reason[400] = "";
-    if (!showResourcesComplete(web.show, reason, sizeof reason) ||
-        !allProgramsBuilt(*web.show.runtime, reason, sizeof reason)) {
+    if (!showResourcesComplete(web.session.show, reason, sizeof reason) ||
+        !allProgramsBuilt(*web.session.show.runtime, reason, sizeof reason)) {
         std::snprintf(web.error, sizeof web.error, "the show could not be assembled: %s", reason);
         return 1;
     }
@@ -101,23 +94,15 @@ EMSCRIPTEN_KEEPALIVE uint32_t thaw_web_render_song() {
 EMSCRIPTEN_KEEPALIVE const float* thaw_web_song_samples() { return web.song.samples; }
 
 // Where a run starts: frame numbering and the elapsed step begin again.
-EMSCRIPTEN_KEEPALIVE void thaw_web_restart() {
-    web.frameIndex = 0;
-    web.previousTime = 0.0f;
-}
+EMSCRIPTEN_KEEPALIVE void thaw_web_restart() { restartShowSession(web.session); }
 
 // One live frame at `playedFrames` of the song heard so far: draws it and
 // shows it on the canvas (width x height device pixels). Returns 0 once the
 // show has ended (nothing drawn), 1 otherwise.
 EMSCRIPTEN_KEEPALIVE int thaw_web_frame(uint32_t playedFrames, int width, int height) {
-    const float time = musicTimeFromFrames(playedFrames);
-    if (showHasEnded(time)) return 0;
     // As the native show: the first frame's step is from time 0.
-    const float elapsed = time - web.previousTime;
-    web.previousTime = time;
-    drawShowFrame(web.show, web.frameIndex, time, elapsed, web.aspect);
-    web.frameIndex += 1;
-    Orrery::Gfx::glesPresent(*web.show.runtime->outputTexture, 0, width, height);
+    if (!stepShowSession(web.session, musicTimeFromFrames(playedFrames))) return 0;
+    Orrery::Gfx::glesPresent(*web.session.show.runtime->outputTexture, 0, width, height);
     return 1;
 }
 
@@ -126,7 +111,7 @@ EMSCRIPTEN_KEEPALIVE int thaw_web_frame(uint32_t playedFrames, int width, int he
 // first, width * height * 4 bytes) are read back into it. Returns 0 if the
 // read-back failed.
 EMSCRIPTEN_KEEPALIVE int thaw_web_step(uint32_t frame, uint32_t fps, uint8_t* pixels) {
-    drawShowFrame(web.show, frame, captureFrameTime(frame, fps), captureFrameStep(fps), web.aspect);
+    drawShowSessionFrame(web.session, frame, captureFrameTime(frame, fps), captureFrameStep(fps));
     if (pixels) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, web.readFramebuffer);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, web.screen, 0);
@@ -136,7 +121,7 @@ EMSCRIPTEN_KEEPALIVE int thaw_web_step(uint32_t frame, uint32_t fps, uint8_t* pi
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         if (glGetError() != GL_NO_ERROR) return 0;
     }
-    Orrery::Gfx::glesPresent(*web.show.runtime->outputTexture, 0, screenWidth, screenHeight);
+    Orrery::Gfx::glesPresent(*web.session.show.runtime->outputTexture, 0, screenWidth, screenHeight);
     return 1;
 }
 

@@ -4,8 +4,8 @@
 
 #include "Orrery/gfx/GfxContext.h"
 #include "Orrery/gfx/GraphRuntime.h"
-#include "app/ShowFrame.h"
 #include "app/MusicClock.h"
+#include "app/ShowSession.h"
 #include "app/win32/AppWindow.h"
 #include "app/win32/AudioStream.h"
 #include "app/win32/FrameProbe.h"
@@ -39,27 +39,10 @@ AudioStream audioStream;
 
 }  // namespace
 
-void buildShowGraph(Show& show, ID3D11Device* device, ID3D11DeviceContext* immediateContext,
-                    ID3D11RenderTargetView* output) {
-    Orrery::Gfx::ContextDesc context = {};
-    growStringInit(context.name);
-    context.device = device;
-    context.immediateContext = immediateContext;
-    Orrery::Gfx::initContext(context);
-    growFree(context.name);
-
-    trackSetInit(show.tracks);
-    assembleShow(show);
-    show.runtime->createPresentPass();
-    // The present pass draws straight into the caller's target.
-    show.runtime->outputTexture->putOutsideTarget(output);
-}
-
 void runShow() {
     probeOpen();
     screenWidth = GetSystemMetrics(SM_CXSCREEN);
     screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    const float aspect = static_cast<float>(screenWidth) / static_cast<float>(screenHeight);
 
     AppWindow app = {};
     const PresentationResult presentation = createPresentation(app, screenWidth, screenHeight);
@@ -70,8 +53,13 @@ void runShow() {
     }
     probeMark("window");
 
-    Show show = {};
-    buildShowGraph(show, app.device, app.immediateContext, app.backBufferView);
+    ShowSession session = {};
+    Orrery::Gfx::DeviceDesc device;
+    device.device = app.device;
+    device.immediateContext = app.immediateContext;
+    openShowSession(session, device, screenWidth, screenHeight);
+    // The present pass draws straight into the swap chain's back buffer.
+    session.show.runtime->outputTexture->putOutsideTarget(app.backBufferView);
     probeMark("assembled");
 
     startAudioStream(audioStream, kSongModule, kSongModuleSize);
@@ -81,28 +69,24 @@ void runShow() {
     // test, then draw and present. Escape or WM_QUIT end the loop after the
     // frame is presented; the music's end before anything is drawn.
     const char* ending = "quit";
-    float previousTime = 0.0f;
-    for (uint32_t frameIndex = 0; !app.quit; ++frameIndex) {
+    while (!app.quit) {
         pumpMessages(app);
         if (!app.quit && keyIsDown(GetAsyncKeyState(VK_ESCAPE))) app.quit = true;
         writePendingAudio(audioStream);
 
         const uint32_t positionBytes = audioPositionBytes(audioStream);
         const float time = musicTimeFromBytes(positionBytes);
-        const float elapsed = time - previousTime;
-        previousTime = time;
-        if (showHasEnded(time)) {
+        const uint32_t frameIndex = session.frameIndex;
+        if (!stepShowSession(session, time)) {
             ending = "end-of-music";
             probeEndOfMusic(time, positionBytes);
             break;
         }
-
-        drawShowFrame(show, frameIndex, time, elapsed, aspect);
         app.swapChain->Present(1, 0);
         probeFrame(frameIndex, time, positionBytes);
     }
 
     stopAudioStream(audioStream);
-    trackSetDestroy(show.tracks);
+    closeShowSession(session);
     probeClose(ending);
 }

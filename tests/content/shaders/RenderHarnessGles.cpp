@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Orrery/gfx/GfxContext.h"
+#include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "RenderHarness.h"
 #include "app/gles/HeadlessGl.h"
@@ -15,14 +16,6 @@ namespace {
 
 HeadlessGl gGl;
 bool gStarted = false;
-
-bool hasExtension(const char* name) {
-    GLint count = 0;
-    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-    for (GLint i = 0; i < count; ++i)
-        if (std::strcmp(reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i))), name) == 0) return true;
-    return false;
-}
 
 bool compiles(ShaderBlob blob, GLenum stage) {
     GLuint shader = glCreateShader(stage);
@@ -50,7 +43,7 @@ bool harnessStart(std::string& error) {
         return false;
     }
     // The inputs are 32-bit float textures that some programs filter.
-    if (!hasExtension("GL_OES_texture_float_linear")) {
+    if (!Orrery::Gfx::glesHasExtension("GL_OES_texture_float_linear")) {
         error = "the context cannot filter 32-bit float textures (no GL_OES_texture_float_linear)";
         return false;
     }

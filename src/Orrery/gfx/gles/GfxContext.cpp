@@ -10,9 +10,7 @@
 
 namespace Orrery::Gfx {
 
-namespace {
-
-bool hasExtension(const char* name) {
+bool glesHasExtension(const char* name) {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count; ++i) {
@@ -22,14 +20,12 @@ bool hasExtension(const char* name) {
     return false;
 }
 
-}  // namespace
-
 const char* glesContextProblem() {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     if (!version) return "no current OpenGL ES context";
     int major = 0;
     if (std::sscanf(version, "OpenGL ES %d", &major) != 1 || major < 3) return "the context is not OpenGL ES 3.0 or later";
-    if (!hasExtension("GL_EXT_color_buffer_float"))
+    if (!glesHasExtension("GL_EXT_color_buffer_float"))
         return "the OpenGL ES context cannot render to half-float textures (no GL_EXT_color_buffer_float)";
     return nullptr;
 }
@@ -45,8 +41,8 @@ void backendInitContext(const ContextDesc&) {
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
     gfxContext.borderClamp = (major > 3 || (major == 3 && minor >= 2)) ||
-                             hasExtension("GL_EXT_texture_border_clamp") ||
-                             hasExtension("GL_OES_texture_border_clamp");
+                             glesHasExtension("GL_EXT_texture_border_clamp") ||
+                             glesHasExtension("GL_OES_texture_border_clamp");
 
     glGenSamplers(kSamplerCount, gfxContext.samplers);
     for (uint32_t slot = 0; slot < kSamplerCount; ++slot) {

@@ -21,6 +21,9 @@ struct ProgramDesc;
 // reason.
 const char* glesContextProblem();
 
+// True when the current context lists the extension `name`.
+bool glesHasExtension(const char* name);
+
 // Puts an 8-bit RGBA texture of the screen texture's size in place as its
 // outside target, as a swap chain's back buffer is on Windows, and returns
 // that texture (0 without a context); the caller owns it. The present pass
