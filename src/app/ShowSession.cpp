@@ -59,3 +59,8 @@ void restartShowSession(ShowSession& session) {
 }
 
 void closeShowSession(ShowSession& session) { trackSetDestroy(session.show.tracks); }
+
+void releaseShowSession(ShowSession& session) {
+    releaseShow(session.show);
+    restartShowSession(session);
+}

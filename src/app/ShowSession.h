@@ -43,3 +43,8 @@ void prepareShowSessionFrame(ShowSession& session, uint32_t index, float time, f
 // Frees the tracks. The graph's objects stay, as the show keeps them until
 // the process ends.
 void closeShowSession(ShowSession& session);
+
+// Releases the whole graph and the tracks (releaseShow): for a program that
+// opens the session again, at a new size or with new programs. The show
+// programs never call it.
+void releaseShowSession(ShowSession& session);

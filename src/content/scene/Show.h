@@ -71,3 +71,9 @@ constexpr int32_t kTextLayerHeight = 1080;
 // initialised set. Reads screenWidth and screenHeight. Checks no result: an
 // object whose creation fails stays registered in its empty state.
 void assembleShow(Show& show);
+
+// Releases the API objects of the whole graph (releaseGraph), deletes every
+// object assembleShow and createPresentPass made, frees the tracks and
+// leaves `show` empty, ready to be assembled again. The show never calls
+// it; a program that rebuilds its graph (a new size, an editor) does.
+void releaseShow(Show& show);

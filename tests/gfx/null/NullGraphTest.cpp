@@ -1,64 +1,69 @@
-// The whole show built, run and released again and again on the null back
-// end: under the sanitizers any storage a release forgets is a leak.
+// The show session on the null back end: the whole show built, run and
+// released again and again (under the sanitizers any storage a release
+// forgets is a leak), and the session's clock and end.
 #include <gtest/gtest.h>
 
 #include "BackendHarness.h"
 #include "Orrery/gfx/GraphRuntime.h"
+#include "app/ShowSession.h"
 #include "content/scene/Show.h"
 
 using namespace Orrery::Gfx;
 
 namespace {
 
-// The runtime's classes have no virtual destructor (the show keeps them for
-// the whole run), so each object is deleted through its own type.
-#pragma GCC diagnostic ignored "-Wdelete-non-virtual-dtor"
-
-void destroyShow(Show& show) {
-    GraphRuntime& runtime = *show.runtime;
-    // createPresentPass made the last pass and the screen texture.
-    auto* present = static_cast<DrawPass*>(runtime.passes[runtime.passes.count - 1].pass);
-    TextureRuntime* screen = runtime.outputTexture;
-    releaseGraph(runtime);
-    EXPECT_EQ(runtime.passes.count, 0u);
-    EXPECT_EQ(runtime.resources.count, 0u);
-    EXPECT_EQ(runtime.outputTexture, nullptr);
-    delete present;
-    delete screen;
-    for (TextureRuntime* t : {show.scrollTarget, show.paletteTarget, show.blurTarget, show.compositeTarget,
-                              show.cloudsTarget, show.backgroundTarget, show.finalTarget, show.raysTarget})
-        delete t;
-    delete show.fontAtlas;
-    for (DrawPass* p : {show.scrollPass, show.palettePass, show.blurPass, show.compositePass, show.cloudsPass,
-                        show.backgroundPass, show.crtPass, show.raysPass})
-        delete p;
-    delete show.runtime;
-    trackSetDestroy(show.tracks);
-}
-
 TEST(NullGraph, BuildingRunningAndReleasingTheShowAHundredTimesLeavesNothing) {
     const char* why = "";
     ASSERT_TRUE(harnessReady(&why)) << why;
-    screenWidth = 320;
-    screenHeight = 180;
     const uint32_t before = nullLiveObjects();
     const uint32_t passesBefore = nullPassesRun();
     for (int round = 0; round < 100; ++round) {
-        Show show = {};
-        trackSetInit(show.tracks);
-        assembleShow(show);
-        show.runtime->createPresentPass();
+        ShowSession session = {};
+        openShowSession(session, DeviceDesc{}, 320, 180);
         // 9 textures (the scroll target with two copies), the atlas, 9 passes.
         ASSERT_GT(nullLiveObjects(), before + 30) << round;
-        updateContext(ContextBuffer{});
-        show.runtime->runFrame();
-        destroyShow(show);
+        ASSERT_TRUE(stepShowSession(session, 0.5f));
+        releaseShowSession(session);
+        EXPECT_EQ(session.show.runtime, nullptr);
         gfxContext.frameConstants.release();
         ASSERT_EQ(nullLiveObjects(), before) << round;
     }
     // Every frame ran the content passes, the first-frame ones and the present pass.
     EXPECT_EQ(nullPassesRun() - passesBefore, 100u * 9u);
     EXPECT_EQ(nullBadReleases(), 0u);
+}
+
+// What every program's loop relies on: live frames are counted from 0, each
+// sees the step from the previous one (the first from 0), and the show's end
+// draws nothing; a restart begins the count and the step again.
+TEST(ShowSession, CountsLiveFramesWithTheirStepsAndStopsAtTheEnd) {
+    const char* why = "";
+    ASSERT_TRUE(harnessReady(&why)) << why;
+    ShowSession session = {};
+    openShowSession(session, DeviceDesc{}, 160, 90);
+    EXPECT_EQ(screenWidth, 160);
+    EXPECT_FLOAT_EQ(session.aspect, 160.0f / 90.0f);
+    const uint32_t passesBefore = nullPassesRun();
+
+    ASSERT_TRUE(stepShowSession(session, 0.25f));
+    EXPECT_EQ(gfxContext.contextData.frame, 0u);
+    EXPECT_EQ(gfxContext.contextData.elapsedTime, 0.25f);
+    ASSERT_TRUE(stepShowSession(session, 0.5f));
+    EXPECT_EQ(gfxContext.contextData.frame, 1u);
+    EXPECT_EQ(gfxContext.contextData.time, 0.5f);
+    EXPECT_EQ(gfxContext.contextData.elapsedTime, 0.25f);
+    const uint32_t passesPerFrame = nullPassesRun() - passesBefore;
+
+    EXPECT_FALSE(stepShowSession(session, 46.6f));
+    EXPECT_EQ(nullPassesRun() - passesBefore, passesPerFrame) << "the end drew a frame";
+    EXPECT_EQ(session.frameIndex, 2u);
+
+    restartShowSession(session);
+    ASSERT_TRUE(stepShowSession(session, 10.0f));
+    EXPECT_EQ(gfxContext.contextData.frame, 0u);
+    EXPECT_EQ(gfxContext.contextData.elapsedTime, 10.0f);
+    releaseShowSession(session);
+    gfxContext.frameConstants.release();
 }
 
 }  // namespace
