@@ -12,6 +12,9 @@
 #     last, holds exactly the frame on screen at that moment.
 #   linux_needs: the glibc named for the Linux program is the newest version
 #     its symbols ask for.
+#   wine_servers: the virtual screen and the sound server that Wine runs (the
+#     release's and the tests') start are stopped when they end; servers that
+#     were there before are left alone.
 set -euo pipefail
 root=$(cd -- "$(dirname -- "$0")/../.." && pwd)
 scratch=$(mktemp -d)
@@ -196,6 +199,60 @@ linux_needs() {
     '0000000000000000      DF *UND*  0000000000000000 (GLIBC_2.14) memcpy' \
     '0000000000000000  w   D  *UND*  0000000000000000  Base        __gmon_start__')
   check "glibc 2.34, the newest asked for" '[ "$(highest_glibc <<<"$symbols")" = 2.34 ]'
+}
+
+wine_servers() {
+  # A machine of its own: no display, no sound server, a free display number.
+  n=150
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  screen=:$n
+  export THAW_WINE_DISPLAY=$screen THAW_WINE_STATE=$scratch/wine THAW_WINEPREFIX=${THAW_WINEPREFIX:-$HOME/.wine-thawline}
+  export HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/home/run
+  unset DISPLAY PULSE_SERVER THAW_NO_AUDIO
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  local capture=$root/build/windows/src/app/win32/ThawlineCapture.exe
+  screen_up() { xdpyinfo -display "$screen" >/dev/null 2>&1; }
+  sound_up() { pactl info >/dev/null 2>&1; }
+  # Stops whatever is left on the private display and sound server.
+  tidy() {
+    kill "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" 2>/dev/null || true
+    pulseaudio --kill 2>/dev/null || true
+  }
+  trap 'tidy; rm -rf -- "$scratch"' EXIT
+
+  # A capture of a few seconds; both servers must be up while it runs.
+  bash "$root/scripts/wine-run.sh" "$capture" --size 64x36 --fps 4 --to 2 >/dev/null 2>"$scratch/err" &
+  local pid=$! sawScreen=0 sawSound=0
+  while kill -0 "$pid" 2>/dev/null; do
+    screen_up && sawScreen=1
+    sound_up && sawSound=1
+    sleep 0.2
+  done
+  local status=0
+  wait "$pid" || status=$?
+  check "a run with neither server runs (exit status $status)" '[ "$status" = 0 ]'
+  check "the run had a screen and a sound server" '[ "$sawScreen$sawSound" = 11 ]'
+  check "the run stopped the screen it started" '! screen_up'
+  check "the run stopped the sound server it started" '! sound_up && [ ! -e "$XDG_RUNTIME_DIR/pulse/pid" ]'
+
+  # The show's tests hold the screen for the whole test, even one that stops
+  # at once (here on a bad mode).
+  bash "$root/tests/wine/show/run-show.sh" nonsense "$capture" "$scratch/show" >/dev/null 2>&1 || true
+  check "the show's test stopped the screen it started" '! screen_up'
+  tidy
+
+  # Servers that were there before stay.
+  Xvfb "$screen" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
+  local ownScreen=$!
+  pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-null-sink --load=module-native-protocol-unix >/dev/null 2>&1
+  for _ in $(seq 1 50); do screen_up && sound_up && break; sleep 0.1; done
+  DISPLAY=$screen bash "$root/scripts/wine-run.sh" "$capture" --size 64x36 --fps 4 --to 0.5 >/dev/null 2>&1 ||
+    check "a run on existing servers runs" false
+  bash "$root/scripts/wine-run.sh" "$capture" --size 64x36 --fps 4 --to 0.5 >/dev/null 2>&1 ||
+    check "a run on the existing screen of its display number runs" false
+  check "the screen that was there before is left alone" 'screen_up'
+  check "the sound server that was there before is left alone" 'sound_up'
+  kill "$ownScreen"
 }
 
 "$1"
