@@ -61,7 +61,7 @@ shotFrame=$(shot_frame "$shot" "$showEnd") ||
   { echo "release: --shot $shot lies outside the show, which runs from 0 to $showEnd s" >&2; exit 2; }
 
 python=/usr/bin/python3
-tools=(git "$python" ffmpeg ffprobe sha256sum strip readelf objdump tar wine Xvfb xdpyinfo)
+tools=(git "$python" ffmpeg ffprobe sha256sum strip readelf objdump tar ps wine Xvfb xdpyinfo)
 [ "$reuse" = 1 ] || tools+=(cmake ninja x86_64-w64-mingw32-g++-posix emcc glslangValidator spirv-opt)
 for tool in "${tools[@]}"; do
   command -v -- "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
@@ -91,12 +91,13 @@ mkdir -p -- "$stage/web"
 
 cleanup() { rm -rf -- "$work" "$out.partial"; }
 
+# The signal handler runs inside the redirections of the step it stops, so
+# it speaks through a copy of the script's own standard error (which steps
+# do not inherit).
+exec {stderr}>&2
 # Long steps run in the background, each in a process group of its own: a
 # signal then ends `wait` at once instead of waiting for the step, and the
 # handler can stop the step as a whole.
-# The handler runs inside the step's redirections, so it speaks through a
-# copy of the script's own standard error, which steps do not inherit.
-exec {stderr}>&2
 step=""
 run() {
   set -m
