@@ -18,7 +18,7 @@
 set -euo pipefail
 root=$(cd -- "$(dirname -- "$0")/../.." && pwd)
 scratch=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf -- "$scratch"' EXIT
+trap 'rm -rf -- "$scratch"' EXIT
 failed=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAIL: $1" >&2; failed=1; fi; }
 
@@ -109,9 +109,9 @@ make_clone() {
   git -C "$clone" -c user.name=test -c user.email=test@localhost commit -q -m test --allow-empty
 }
 
-# Every command of this machine, but cmake is a stand-in
-# that notes its process id in $STUB_MARK and sleeps $STUB_SECONDS (default
-# none) before failing.
+# Every command of this machine, but cmake is a stand-in that notes its
+# process id in $STUB_MARK and sleeps $STUB_SECONDS (default none) before
+# failing.
 make_farm() {
   farm=$scratch/bin
   mkdir -p "$farm"
