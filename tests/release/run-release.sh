@@ -81,12 +81,6 @@ PY
   check "the archive holds the tree's Windows show" 'cmp -- "$scratch/x/$top/Thawline.exe" "$root/build/windows/src/app/win32/Thawline.exe"'
   check "the Linux program starts" '"$scratch/x/$top/thawline" --help >/dev/null'
   check "the Linux program is stripped" '! readelf -S -- "$scratch/x/$top/thawline" | grep -q "\.symtab"'
-  # The glibc named must be one the program asks for, with none newer.
-  local named asked
-  named=$(tr '\n' ' ' <"$scratch/x/$top/thawline.txt" | sed -n 's/.*glibc \([0-9.]*\) or later.*/\1/p')
-  asked=$(objdump -T -- "$scratch/x/$top/thawline" | grep -o 'GLIBC_[0-9][0-9.]*' | cut -c7- | sort -uV)
-  check "thawline.txt names glibc $named, the newest of: $(echo $asked)" \
-    'grep -qxF -- "$named" <<<"$asked" && [ "$(tail -1 <<<"$asked")" = "$named" ]'
 }
 
 # Runs release.sh with the given environment and options; it must fail with
@@ -219,7 +213,7 @@ wine_servers() {
   sound_up() { pactl info >/dev/null 2>&1; }
   # Stops whatever is left on the private display and sound server.
   tidy() {
-    kill "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)" 2>/dev/null || true
+    kill "$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")" 2>/dev/null || true
     pulseaudio --kill 2>/dev/null || true
   }
   trap 'tidy; rm -rf -- "$scratch"' EXIT
@@ -239,9 +233,12 @@ wine_servers() {
   check "the run stopped the screen it started" '! screen_up'
   check "the run stopped the sound server it started" '! sound_up && [ ! -e "$XDG_RUNTIME_DIR/pulse/pid" ]'
 
-  # The show's tests hold the screen for the whole test, even one that stops
-  # at once (here on a bad mode).
-  bash "$root/tests/wine/show/run-show.sh" nonsense "$capture" "$scratch/show" >/dev/null 2>&1 || true
+  # The show's tests hold a screen of their own while they run; here the
+  # stand-in for the show notes the screen it saw and ends at once.
+  printf 'xdpyinfo >/dev/null 2>&1 && echo "$DISPLAY" >"$SEEN"\n' >"$scratch/show-runner"
+  SEEN=$scratch/seen THAW_WINE_RUNNER=$scratch/show-runner \
+    bash "$root/tests/wine/show/run-show.sh" silent "$capture" "$scratch/show" >/dev/null 2>&1 || true
+  check "the show's test had a screen" '[ "$(cat "$scratch/seen" 2>/dev/null)" = "$screen" ]'
   check "the show's test stopped the screen it started" '! screen_up'
   tidy
 
@@ -250,10 +247,8 @@ wine_servers() {
   local ownScreen=$!
   pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-null-sink --load=module-native-protocol-unix >/dev/null 2>&1
   for _ in $(seq 1 50); do screen_up && sound_up && break; sleep 0.1; done
-  DISPLAY=$screen bash "$root/scripts/wine-run.sh" "$capture" --size 64x36 --fps 4 --to 0.5 >/dev/null 2>&1 ||
-    check "a run on existing servers runs" false
   bash "$root/scripts/wine-run.sh" "$capture" --size 64x36 --fps 4 --to 0.5 >/dev/null 2>&1 ||
-    check "a run on the existing screen of its display number runs" false
+    check "a run on existing servers runs" false
   check "the screen that was there before is left alone" 'screen_up'
   check "the sound server that was there before is left alone" 'sound_up'
   kill "$ownScreen"
