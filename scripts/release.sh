@@ -19,15 +19,18 @@ archive.
 
   --allow-dirty    release a tree with uncommitted changes (the version then
                    ends in -dirty); refused by default
-  --shot SECONDS   music time of the screenshot (default 4); every frame
-                   before it is drawn, at 60 fps
+  --shot SECONDS   music time of the screenshot, from 0 up to the show's end
+                   (default 4): the frame on screen then, at 60 fps; every
+                   frame before it is drawn
   --reuse-builds   take the programs from build/native, build/windows and
                    build/web as they are instead of building afresh (quicker;
                    the archive is then only as clean as those builds)
   -h, --help       show this help
 
 Needs the packages of scripts/setup.sh. Fails with one line, leaving no
-archive, on a dirty tree, a missing tool or any failed step.
+archive, on a dirty tree, a missing tool or any failed step; a moment outside
+the show is refused before anything is built. TERM, INT and HUP stop it
+within seconds (exit 143, 130, 129), removing the work folder.
 TEXT
 }
 
@@ -49,9 +52,16 @@ done
 
 root=$(cd -P -- "$(dirname -- "$0")/.." && pwd)
 cd -- "$root"
+source "$root/scripts/release/shot.sh"
+source "$root/scripts/release/linux-needs.sh"
+
+showEnd=$(show_end_time "$root")
+[ -n "$showEnd" ] || fail "cannot read the show's end time from src/app/MusicClock.h"
+shotFrame=$(shot_frame "$shot" "$showEnd") ||
+  { echo "release: --shot $shot lies outside the show, which runs from 0 to $showEnd s" >&2; exit 2; }
 
 python=/usr/bin/python3
-tools=(git "$python" ffmpeg ffprobe sha256sum strip readelf objdump tar wine Xvfb xdpyinfo)
+tools=(git "$python" ffmpeg ffprobe sha256sum strip readelf objdump tar ps wine Xvfb xdpyinfo)
 [ "$reuse" = 1 ] || tools+=(cmake ninja x86_64-w64-mingw32-g++-posix emcc glslangValidator spirv-opt)
 for tool in "${tools[@]}"; do
   command -v -- "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
@@ -80,11 +90,45 @@ mkdir -p -- "$stage/web"
 : >"$log"
 
 cleanup() { rm -rf -- "$work" "$out.partial"; }
-trap cleanup EXIT
+
+# The signal handler runs inside the redirections of the step it stops, so
+# it speaks through a copy of the script's own standard error (which steps
+# do not inherit).
+exec {stderr}>&2
+# Long steps run in the background, each in a process group of its own: a
+# signal then ends `wait` at once instead of waiting for the step, and the
+# handler can stop the step as a whole.
+step=""
+run() {
+  set -m
+  "$@" </dev/null {stderr}>&- &
+  step=$!
+  set +m
+  local status=0
+  wait "$step" || status=$?
+  step=""
+  return "$status"
+}
+# Stops the running step and waits until no process of it is left (zombies
+# aside), so that nothing writes into the work folder once it is removed.
+stop_step() {
+  [ -n "$step" ] || return 0
+  kill -TERM -- "-$step" 2>/dev/null || true
+  local _
+  for _ in $(seq 1 100); do
+    ps -e -o pgid=,stat= | awk -v g="$step" '$1 == g && $2 !~ /^Z/ { found = 1 } END { exit !found }' || break
+    sleep 0.1
+  done
+  kill -KILL -- "-$step" 2>/dev/null || true
+  wait "$step" 2>/dev/null || true
+  step=""
+}
+trap 'stop_step; cleanup' EXIT
 interrupted() {
   trap '' INT TERM HUP
+  stop_step
   cleanup
-  echo "release: interrupted; no archive written" >&2
+  echo "release: interrupted; no archive written" >&"$stderr"
   exit "$1"
 }
 trap 'interrupted 130' INT
@@ -92,27 +136,30 @@ trap 'interrupted 143' TERM
 trap 'interrupted 129' HUP
 
 start=$(date +%s)
-step() { echo "release: [$(( $(date +%s) - start )) s] $*"; }
+say() { echo "release: [$(( $(date +%s) - start )) s] $*"; }
 
 if [ "$reuse" = 1 ]; then
   builds=$root/build
-  step "$name from the existing builds in build/"
+  say "$name from the existing builds in build/"
 else
   # A copy of exactly what git tracks (or would track), so that nothing
   # lying around in the working folder reaches the archive.
   tree=$work/tree/$name
   mkdir -p -- "$tree"
-  git ls-files -z --cached --others --exclude-standard |
-    while IFS= read -r -d '' path; do [ -e "$path" ] && printf '%s\0' "$path"; done |
-    tar --null -T - -cf - | tar -xf - -C "$tree"
+  copy_tree() {
+    git ls-files -z --cached --others --exclude-standard |
+      while IFS= read -r -d '' path; do [ -e "$path" ] && printf '%s\0' "$path"; done |
+      tar --null -T - -cf - | tar -xf - -C "$tree"
+  }
+  run copy_tree || fail "copying the tree failed"
   builds=$tree/build
   jobs=$(nproc)
   # build PRESET WHAT [TARGET...]: configures and builds one preset in the copy.
   build() {
     local preset=$1 what=$2; shift 2
-    step "building $what (log: $log)"
-    (cd -- "$tree" && cmake --preset "$preset" && cmake --build --preset "$preset" -j "$jobs" ${1:+--target "$@"}) \
-      >>"$log" 2>&1 || fail "building $what failed; see $log"
+    say "building $what (log: $log)"
+    cmake_preset() { cd -- "$tree" && cmake --preset "$preset" && cmake --build --preset "$preset" -j "$jobs" "$@"; }
+    run cmake_preset ${1:+--target "$@"} >>"$log" 2>&1 || fail "building $what failed; see $log"
   }
   build native "the host tools and the Linux program" thawline thaw-dxbc thaw_shader_glsl
   build windows "the Windows programs" Thawline ThawlineCapture
@@ -131,29 +178,27 @@ done
 export THAW_NO_AUDIO=1
 # The whole show's plan at the screenshot's size: how many frames it has, and
 # its soundtrack's length for the running time.
-plan=$(bash scripts/wine-run.sh "$capture" --size 1280x720 --fps 60 --describe 2>>"$log") ||
+run bash scripts/wine-run.sh "$capture" --size 1280x720 --fps 60 --describe >"$work/plan" 2>>"$log" ||
   fail "the capture program does not run; see $log"
-read -r _ _ _ _ _ showFrames _ soundFrames <<<"$plan"
-# The first frame at or after the moment, and a span up to half a frame past
-# it: exactly that one frame.
-first=$(awk -v s="$shot" 'BEGIN { k = int(s * 60); if (k < s * 60 - 1e-9) k++; print k }')
-[ "$first" -lt "$showFrames" ] ||
+read -r _ _ _ _ _ showFrames _ soundFrames <"$work/plan"
+[ "$shotFrame" -lt "$showFrames" ] ||
   fail "--shot $shot lies outside the show, which has $showFrames frames at 60 fps"
-rendered=$((first + 1))
-span=(--size 1280x720 --fps 60 --from "$shot" --to "$(awk -v k="$first" 'BEGIN { printf "%.6f", (k + 0.5) / 60 }')")
-step "screenshot at $shot s: drawing $rendered frames at 1280x720 under Wine"
+first=$shotFrame rendered=$((shotFrame + 1))
+read -r from to < <(shot_span "$shotFrame" "$showEnd")
+span=(--size 1280x720 --fps 60 --from "$from" --to "$to")
+say "screenshot at $shot s: drawing $rendered frames at 1280x720 under Wine"
 # On a terminal the capture's progress line shows there; otherwise in the log.
 progress=() messages=$log
 [ -t 2 ] && progress=(--progress) messages=/dev/stderr
 shotFile=$stage/thawline-1280x720.png
-bash scripts/wine-run.sh "$capture" "${span[@]}" "${progress[@]}" 2>>"$messages" >"$work/shot.rgba" ||
+run bash scripts/wine-run.sh "$capture" "${span[@]}" "${progress[@]}" 2>>"$messages" >"$work/shot.rgba" ||
   fail "the capture failed; see $log"
 [ "$(stat -c %s -- "$work/shot.rgba")" = $((1280 * 720 * 4)) ] || fail "the capture wrote no whole frame; see $log"
-ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt rgba -s 1280x720 -i "$work/shot.rgba" \
+run ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt rgba -s 1280x720 -i "$work/shot.rgba" \
   -frames:v 1 -pix_fmt rgb24 -flags +bitexact -fflags +bitexact "$shotFile" 2>>"$log" ||
   fail "encoding the screenshot failed; see $log"
 
-step "staging $name"
+say "staging $name"
 cp -- "$windows" "$stage/Thawline.exe"
 strip --strip-all -o "$stage/thawline" -- "$linux"
 cp -- "$site/index.html" "$site/page.js" "$site/thawline.js" "$site/thawline.wasm" "$stage/web/"
@@ -161,8 +206,8 @@ find "$stage" -type f -exec chmod 644 {} +
 chmod 755 "$stage/thawline" "$stage/Thawline.exe"
 
 # The Linux program's libraries, read from the program itself.
-needed=$(readelf -d -- "$linux" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | paste -sd, - | sed 's/,/, /g')
-glibc=$(objdump -T -- "$linux" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -V | tail -1)
+needed=$(shared_libraries "$linux")
+glibc=$(objdump -T -- "$linux" | highest_glibc)
 libs="these shared libraries: $needed (glibc $glibc or later). On Debian 12, Ubuntu 22.04 and later: apt install libsdl2-2.0-0 libgles2 libegl1"
 runningTime=$(awk -v n="$soundFrames" 'BEGIN { printf "%.1f seconds", n / 44100 }')
 shotTime=$(awk -v k="$first" 'BEGIN { printf "%g", k / 60 }')
@@ -182,7 +227,7 @@ PY
   fail "computing SHA256SUMS failed"
 mv -- "$work/sums" "$stage/SHA256SUMS"
 
-step "packing $out"
-"$python" "$root/scripts/release/pack.py" "$stage" "$out.partial" "$epoch" || fail "packing the zip failed"
+say "packing $out"
+run "$python" "$root/scripts/release/pack.py" "$stage" "$out.partial" "$epoch" || fail "packing the zip failed"
 mv -f -- "$out.partial" "$out"
-step "done: $out ($(stat -c %s -- "$out") bytes, sha256 $(sha256sum -- "$out" | cut -d' ' -f1))"
+say "done: $out ($(stat -c %s -- "$out") bytes, sha256 $(sha256sum -- "$out" | cut -d' ' -f1))"

@@ -37,14 +37,14 @@ mkdir -p "$work"
 rm -f "$work"/*.png "$work/frames.log"
 log="$work/frames.log"
 
+# The virtual screen when no display is set, shared with the Wine runs and
+# stopped on the way out if no other run still needs it.
+source "$root/scripts/wine-servers.sh"
 startDisplay() {
-  if [ -z "${DISPLAY:-}" ]; then
-    export DISPLAY=:99
-    if ! xdpyinfo >/dev/null 2>&1; then
-      Xvfb :99 -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-      for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    fi
-  fi
+  trap wine_servers_leave EXIT
+  wine_lock
+  wine_servers_enter 0
+  wine_unlock
   xdpyinfo >/dev/null 2>&1 || { echo "FAIL: no X display at $DISPLAY" >&2; exit 1; }
 }
 
