@@ -72,12 +72,12 @@ if [ -z "$exe" ]; then
   cmake --preset native >/dev/null
   if [ "$renderer" = gles ]; then
     cmake --build --preset native -j "$(nproc)" --target thawline-capture >/dev/null
-    exe=$root/build/native/src/app/gles/thawline-capture
+    exe=$root/build/native/src/app/linux/thawline-capture
   else
     cmake --build --preset native -j "$(nproc)" >/dev/null
     cmake --preset windows >/dev/null
     cmake --build --preset windows -j "$(nproc)" --target ThawlineCapture >/dev/null
-    exe=$root/build/windows/src/app/win32/ThawlineCapture.exe
+    exe=$root/build/windows/src/app/windows/ThawlineCapture.exe
   fi
 fi
 [ -f "$exe" ] || fail "$exe was not built"

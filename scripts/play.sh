@@ -26,7 +26,7 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "$wine" = 0 ]; then
-  show=build/native/src/app/sdl/thawline
+  show=build/native/src/app/linux/thawline
   [ -f "$show" ] || { echo "play: $show was not built" >&2; exit 1; }
   echo "==== playing the show (Escape ends it) ===="
   "$show"
@@ -37,7 +37,7 @@ fi
 echo "==== Windows build ===="
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
-show=build/windows/src/app/win32/Thawline.exe
+show=build/windows/src/app/windows/Thawline.exe
 [ -f "$show" ] || { echo "play: $show was not built" >&2; exit 1; }
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -50,7 +50,7 @@ else
   size=320x180 fps=10
   out=build/capture/thawline-preview-${size}-${fps}fps.mp4
   echo "==== no display: capturing a ${size} preview at ${fps} fps of the whole show (466 frames: about 4 to 8 minutes on 2 cores without a GPU) ===="
-  THAW_CAPTURE_EXE=build/windows/src/app/win32/ThawlineCapture.exe bash scripts/capture.sh --renderer d3d11 \
+  THAW_CAPTURE_EXE=build/windows/src/app/windows/ThawlineCapture.exe bash scripts/capture.sh --renderer d3d11 \
     --size "$size" --fps "$fps" --out "$out"
   echo "play: the preview video is $out"
   echo "play: its contact sheet (one frame per second of music) is ${out%.mp4}.contact.png"

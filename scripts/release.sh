@@ -166,9 +166,9 @@ else
   build web "the web site"
 fi
 
-linux=$builds/native/src/app/sdl/thawline
-windows=$builds/windows/src/app/win32/Thawline.exe
-capture=$builds/windows/src/app/win32/ThawlineCapture.exe
+linux=$builds/native/src/app/linux/thawline
+windows=$builds/windows/src/app/windows/Thawline.exe
+capture=$builds/windows/src/app/windows/ThawlineCapture.exe
 site=$builds/web
 for file in "$linux" "$windows" "$capture" "$site/index.html" "$site/page.js" "$site/thawline.js" "$site/thawline.wasm"; do
   [ -f "$file" ] || fail "${file#"$root/"} is missing; build it first or leave out --reuse-builds"

@@ -21,8 +21,8 @@
 #include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/ShowSession.h"
-#include "app/gles/GraphCheck.h"
-#include "app/gles/HeadlessGl.h"
+#include "Orrery/gfx/Gles.h"
+#include "app/linux/HeadlessGl.h"
 #include "content/scene/Show.h"
 #include "content/scene/ShowCheck.h"
 

@@ -78,7 +78,7 @@ PY
   local top
   top=$(ls "$scratch/x")
   check "SHA256SUMS verifies every file" '(cd -- "$scratch/x/$top" && sha256sum --quiet -c SHA256SUMS)'
-  check "the archive holds the tree's Windows show" 'cmp -- "$scratch/x/$top/Thawline.exe" "$root/build/windows/src/app/win32/Thawline.exe"'
+  check "the archive holds the tree's Windows show" 'cmp -- "$scratch/x/$top/Thawline.exe" "$root/build/windows/src/app/windows/Thawline.exe"'
   check "the Linux program starts" '"$scratch/x/$top/thawline" --help >/dev/null'
   check "the Linux program is stripped" '! readelf -S -- "$scratch/x/$top/thawline" | grep -q "\.symtab"'
 }
@@ -169,7 +169,7 @@ signals() {
 
 shot_moments() {
   source "$root/scripts/release/shot.sh"
-  local capture=$root/build/windows/src/app/win32/ThawlineCapture.exe end seconds
+  local capture=$root/build/windows/src/app/windows/ThawlineCapture.exe end seconds
   end=$(show_end_time "$root")
   # The first frame, a time between two frames, the last frame's start and a
   # moment just before the show's end.
@@ -208,7 +208,7 @@ wine_servers() {
   export HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/home/run
   unset DISPLAY PULSE_SERVER THAW_NO_AUDIO
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-  local capture=$root/build/windows/src/app/win32/ThawlineCapture.exe
+  local capture=$root/build/windows/src/app/windows/ThawlineCapture.exe
   screen_up() { xdpyinfo -display "$screen" >/dev/null 2>&1; }
   sound_up() { pactl info >/dev/null 2>&1; }
   # Stops whatever is left on the private display and sound server.

@@ -13,7 +13,7 @@
 #include "app/MusicClock.h"
 #include "app/ShowSession.h"
 #include "app/capture/CapturePlan.h"
-#include "app/gles/GraphCheck.h"
+#include "Orrery/gfx/Gles.h"
 #include "app/web/SongRender.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"

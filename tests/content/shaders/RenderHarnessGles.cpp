@@ -8,7 +8,7 @@
 #include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "RenderHarness.h"
-#include "app/gles/HeadlessGl.h"
+#include "app/linux/HeadlessGl.h"
 
 using namespace Orrery::Gfx;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/gles/HeadlessGl.h"
+#include "app/linux/HeadlessGl.h"
 #include "content/shaders/ShaderBlobs.h"
 
 using namespace Orrery::Gfx;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/MusicClock.h"
-#include "app/win32/AppWindow.h"
-#include "app/win32/AudioStream.h"
+#include "app/windows/AppWindow.h"
+#include "app/windows/AudioStream.h"
 #include "ImportPatch.h"
 #include "content/module/SongModule.h"
 #include "xm/ModulePlayer.h"

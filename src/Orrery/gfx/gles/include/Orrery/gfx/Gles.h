@@ -8,11 +8,13 @@
 
 #include <GLES3/gl3.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace Orrery::Gfx {
 
 class TextureRuntime;
+struct GraphRuntime;
 struct Program;
 struct ProgramDesc;
 
@@ -39,6 +41,12 @@ void glesPresent(TextureRuntime& screen, GLuint framebuffer, int32_t width, int3
 // reads its bindings. False with the stage's or the linker's log (one
 // message, truncated to logSize) when the driver rejects it.
 bool glesLinkProgram(const ProgramDesc& desc, Program& program, char* log, uint32_t logSize);
+
+// What only this back end can lose in an assembled graph: a program that
+// the driver did not compile or link leaves its pass skipped in every frame.
+// True when every entry of the pass list is a draw pass with its program;
+// otherwise false with a one-line reason.
+bool allProgramsBuilt(GraphRuntime& runtime, char* reason, size_t reasonSize);
 
 // Parses a combined sampler's name "thaw_t<i>_s<j>"; false for any other name.
 bool parseSamplerName(const char* name, uint32_t& textureSlot, uint32_t& samplerSlot);

@@ -1,8 +1,10 @@
-#include "app/gles/GraphCheck.h"
+#include "Orrery/gfx/Gles.h"
+
+#include "Orrery/gfx/GraphRuntime.h"
 
 #include <cstdio>
 
-using namespace Orrery::Gfx;
+namespace Orrery::Gfx {
 
 bool allProgramsBuilt(GraphRuntime& runtime, char* reason, size_t reasonSize) {
     for (uint32_t i = 0; i < runtime.passes.count; ++i) {
@@ -19,3 +21,5 @@ bool allProgramsBuilt(GraphRuntime& runtime, char* reason, size_t reasonSize) {
     }
     return true;
 }
+
+}  // namespace Orrery::Gfx

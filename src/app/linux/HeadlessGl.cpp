@@ -1,4 +1,4 @@
-#include "app/gles/HeadlessGl.h"
+#include "app/linux/HeadlessGl.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

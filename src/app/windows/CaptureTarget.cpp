@@ -1,4 +1,4 @@
-#include "app/win32/CaptureTarget.h"
+#include "app/windows/CaptureTarget.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "app/win32/FrameDriver.h"
+#include "app/windows/FrameDriver.h"
 
 #include <cwchar>
 
@@ -6,9 +6,9 @@
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
 #include "app/ShowSession.h"
-#include "app/win32/AppWindow.h"
-#include "app/win32/AudioStream.h"
-#include "app/win32/FrameProbe.h"
+#include "app/windows/AppWindow.h"
+#include "app/windows/AudioStream.h"
+#include "app/windows/FrameProbe.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"
 

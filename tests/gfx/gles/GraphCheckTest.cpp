@@ -7,7 +7,7 @@
 #include <string>
 
 #include "GlesTestContext.h"
-#include "app/gles/GraphCheck.h"
+#include "Orrery/gfx/Gles.h"
 #include "content/scene/Show.h"
 #include "content/scene/ShowCheck.h"
 

@@ -16,7 +16,7 @@
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
 #include "app/ShowSession.h"
-#include "app/sdl/SdlAudio.h"
+#include "app/linux/SdlAudio.h"
 #include "content/module/SongModule.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/ShowSession.h"
 #include "app/capture/CaptureRun.h"
-#include "app/win32/CaptureTarget.h"
+#include "app/windows/CaptureTarget.h"
 #include "content/scene/ShowCheck.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/ShowSession.h"
 #include "app/capture/CaptureRun.h"
-#include "app/gles/GraphCheck.h"
-#include "app/gles/HeadlessGl.h"
+#include "Orrery/gfx/Gles.h"
+#include "app/linux/HeadlessGl.h"
 #include "content/scene/ShowCheck.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // however the show ends.
 #include <windows.h>
 
-#include "app/win32/FrameDriver.h"
+#include "app/windows/FrameDriver.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     runShow();

@@ -1,4 +1,4 @@
-#include "app/sdl/SdlAudio.h"
+#include "app/linux/SdlAudio.h"
 
 #include <fcntl.h>
 #include <unistd.h>

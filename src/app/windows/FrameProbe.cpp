@@ -1,4 +1,4 @@
-#include "app/win32/FrameProbe.h"
+#include "app/windows/FrameProbe.h"
 
 #if defined(THAW_FRAME_PROBE)
 

@@ -1,4 +1,4 @@
-#include "app/win32/AppWindow.h"
+#include "app/windows/AppWindow.h"
 
 #include <dcomp.h>
 

@@ -1,4 +1,4 @@
-#include "app/win32/AudioStream.h"
+#include "app/windows/AudioStream.h"
 
 #include "app/MusicClock.h"
 #include "xm/ModulePlayer.h"
