@@ -311,7 +311,9 @@ function makeAudioContext() {
   }
 }
 
-async function startShow(from) {
+// waitMs: how long the sound may take to start; after a gesture the browser
+// lets it (a busy machine may take a while), without one it may never.
+async function startShow(from, waitMs) {
   if (thawline.state !== 'start') return;
   thawline.state = 'starting';
   const thisStart = ++startCount;
@@ -321,8 +323,8 @@ async function startShow(from) {
     return;
   }
   // Without a gesture the browser may keep the context suspended; resume()
-  // then waits, so it is given a moment and the start screen stays.
-  if (audio.state !== 'running') await Promise.race([audio.resume().catch(() => {}), delay(500)]);
+  // then waits, so it is given a while and the start screen stays.
+  if (audio.state !== 'running') await Promise.race([audio.resume().catch(() => {}), delay(waitMs)]);
   if (thisStart !== startCount) return;  // stopped while waiting
   if (audio.state !== 'running') {
     leaveFullscreen();
@@ -363,7 +365,7 @@ function startFromGesture(from) {
       else leaveFullscreen();
     }, () => {});
   }
-  startShow(from);
+  startShow(from, 5000);
 }
 
 function listen(from) {
@@ -495,7 +497,7 @@ async function load() {
   }
   listen(options.from);
   showStartScreen();
-  if (options.autostart) startShow(options.from);
+  if (options.autostart) startShow(options.from, 500);
 }
 
 load();
