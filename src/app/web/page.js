@@ -73,7 +73,7 @@ let offset = 0;          // song seconds at startAt
 let showSeconds = 0;     // music time at which the show ends
 let lastPlayedFrames = 0;
 let wentFullscreen = false;
-let startCount = 0;      // tells a start that was stopped while it waited from the current one
+let startCount = 0;      // counts starts and stops: a start that waited sees whether it still stands
 let songOver = false;    // the source has played to its stop time
 let stepStopAsked = false;
 
@@ -86,7 +86,7 @@ function leaveFullscreen() {
   if (document.fullscreenElement && document.exitFullscreen) document.exitFullscreen().catch(() => {});
 }
 
-// One or more lines on black, the picture hidden: a lost context leaves the
+// One or more lines on black, the picture hidden: a lost context may leave the
 // canvas as the browser's broken-image box.
 function fail(line) {
   thawline.state = 'error';
