@@ -19,7 +19,11 @@ import browser  # noqa: E402
 def one_run(url, seconds):
     with browser.chromium(['--autoplay-policy=no-user-gesture-required']) as driver:
         driver.get(url)
-        browser.wait_for(driver, 'window.thawline && thawline.firstFrameMs > 0', 120, 'the first frame')
+        browser.wait_for(driver, 'window.thawline && (thawline.firstFrameMs > 0 || thawline.state === "error")', 120,
+                         'the first frame')
+        error = driver.execute_script('return thawline.error')
+        if error:
+            sys.exit('page_bench: the page says: ' + error.replace('\n', '; '))
         first = driver.execute_script('return thawline.firstFrameMs')
         time.sleep(seconds)
         # Frames on screen over the whole time since the run started: GL

@@ -83,6 +83,9 @@ EMSCRIPTEN_KEEPALIVE int thaw_web_init(int width, int height) {
 
 EMSCRIPTEN_KEEPALIVE const char* thaw_web_error() { return web.error; }
 
+// The music time at which the show ends, in seconds.
+EMSCRIPTEN_KEEPALIVE double thaw_web_show_seconds() { return kShowEndTime; }
+
 // Renders the whole song once; the samples stay until the page closes.
 // Returns the frame count (0 if the module cannot be played).
 EMSCRIPTEN_KEEPALIVE uint32_t thaw_web_render_song() {

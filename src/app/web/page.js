@@ -2,13 +2,16 @@
 // and the frame loop clocked by what the speaker has played. The C++ half
 // (WebMain.cpp, in thawline.wasm) builds the graph and draws the frames.
 //
-// URL parameters:
+// URL parameters (each at most once; anything else present gets one line on
+// the page naming it and what it accepts, and the show does not start):
 //   autostart            start at once where the browser lets sound start
 //   size=WxH             draw at this size instead of the screen's
 //   step, fps=N, frame=K, count=C
 //                        off-line stepping: frames 0 to K+C-1 at music time
 //                        k / N, as the capture draws them; frames K to K+C-1
-//                        are kept for reading back (window.thawline.frames)
+//                        are kept for reading back (window.thawline.frames).
+//                        Drawn one at a time while the browser runs;
+//                        Escape stops it.
 //   from=SECONDS         start the song there (tests of the show's end)
 'use strict';
 
@@ -16,9 +19,9 @@ const kSampleRate = 44100;
 
 // State the tests and the curious can read.
 const thawline = {
-  state: 'loading',   // loading, start, starting, playing, stepped, error
+  state: 'loading',   // loading, start, starting, playing, stepping, stepped, stopped, error
   error: '',
-  endReason: '',      // why the last run ended: end, escape, fullscreen
+  endReason: '',      // why the last run ended: end, escape, fullscreen, context lost
   runs: 0,            // runs ended so far
   songFrames: 0,
   songRenderMs: 0,
@@ -29,6 +32,7 @@ const thawline = {
   width: 0,
   height: 0,
   frames: [],         // stepping: base64 RGBA rows, top first
+  stepsDrawn: 0,      // stepping: frames drawn so far
   heardSeconds,
 };
 window.thawline = thawline;
@@ -50,10 +54,15 @@ function heardSeconds(sample) {
   return Math.max(0, sample.currentTime - latency);
 }
 
-const params = new URLSearchParams(location.search);
 const canvas = document.getElementById('show');
 const startScreen = document.getElementById('start');
 const statusLine = document.getElementById('status');
+
+// The largest drawing the page makes: 4K UHD's pixel count. The show keeps six
+// half-float RGBA targets at the drawing's size besides the screen texture and
+// the canvas, some 60 bytes a pixel: about 500 MB of graphics memory here,
+// where WebGL's largest size (8192 x 8192 in Chromium) would take 4 GB.
+const kMaxPixels = 3840 * 2160;
 
 let module = null;
 let audio = null;        // AudioContext, made on the first start
@@ -61,16 +70,29 @@ let song = null;         // AudioBuffer of the whole song
 let source = null;       // the playing AudioBufferSourceNode
 let startAt = 0;         // context time at which the song's `offset` plays
 let offset = 0;          // song seconds at startAt
+let showSeconds = 0;     // music time at which the show ends
 let lastPlayedFrames = 0;
 let wentFullscreen = false;
+let startCount = 0;      // counts starts and stops: a start that waited sees whether it still stands
+let songOver = false;    // the source has played to its stop time
+let stepStopAsked = false;
 
 function say(line) {
   statusLine.textContent = line;
 }
 
+function leaveFullscreen() {
+  wentFullscreen = false;
+  if (document.fullscreenElement && document.exitFullscreen) document.exitFullscreen().catch(() => {});
+}
+
+// One or more lines on black, the picture hidden: a lost context may leave the
+// canvas as the browser's broken-image box.
 function fail(line) {
   thawline.state = 'error';
   thawline.error = line;
+  leaveFullscreen();
+  document.body.classList.add('failed');
   startScreen.classList.remove('hidden');
   say(line);
 }
@@ -92,32 +114,91 @@ function probeWebGl() {
   return { problem: '', maxSize };
 }
 
-function parseSize(text) {
-  const match = /^(\d{1,5})x(\d{1,5})$/.exec(text || '');
-  if (!match) return null;
-  const width = Number(match[1]);
-  const height = Number(match[2]);
-  return width >= 1 && height >= 1 ? { width, height } : null;
+function noValue(text) {
+  return text === '' ? true : undefined;
 }
 
-// The screen's size in device pixels, as the Windows show takes the
-// screen's size; shrunk, proportions kept, to what WebGL can draw into.
-function drawingSize(maxSize) {
-  const asked = parseSize(params.get('size'));
+function wholeNumber(low, high) {
+  return (text) => {
+    const value = /^\d{1,7}$/.test(text) ? Number(text) : NaN;
+    return value >= low && value <= high ? value : undefined;
+  };
+}
+
+// Each parameter: how to read its text (undefined when it cannot) and what
+// it accepts, for the line that says so.
+function parameterRules(limits) {
+  return new Map([
+    ['autostart', { read: noValue, wants: 'no value (just autostart)' }],
+    ['size', {
+      read: (text) => {
+        const match = /^([1-9]\d{0,4})x([1-9]\d{0,4})$/.exec(text);
+        if (!match) return undefined;
+        const width = Number(match[1]);
+        const height = Number(match[2]);
+        const fits = width <= limits.maxSide && height <= limits.maxSide && width * height <= kMaxPixels;
+        return fits ? { width, height } : undefined;
+      },
+      wants: 'WIDTHxHEIGHT in pixels, each side at most ' + limits.maxSide + ' and at most ' + kMaxPixels +
+             ' pixels in all (3840x2160)',
+    }],
+    ['from', {
+      read: (text) => (/^\d{1,3}(\.\d{1,6})?$/.test(text) && Number(text) < limits.showSeconds ? Number(text) : undefined),
+      wants: 'seconds from 0 to below ' + limits.showSeconds + ' (the show\u2019s end), such as 12.5',
+    }],
+    ['step', { read: noValue, wants: 'no value (just step)' }],
+    ['fps', { read: wholeNumber(1, 1000), wants: 'a whole number from 1 to 1000' }],
+    ['frame', { read: wholeNumber(0, 1000000), wants: 'a whole number from 0 to 1000000' }],
+    ['count', { read: wholeNumber(1, 1000), wants: 'a whole number from 1 to 1000' }],
+  ]);
+}
+
+function quoted(text) {
+  return JSON.stringify(text.length > 40 ? text.slice(0, 40) + '\u2026' : text);
+}
+
+// The page's options from its query, and one line for each parameter that is
+// present but not understood.
+//   limits: { maxSide, showSeconds }
+function readParameters(search, limits) {
+  const rules = parameterRules(limits);
+  const given = new Map();
+  for (const [name, value] of new URLSearchParams(search)) given.set(name, (given.get(name) || []).concat([value]));
+  const options = { autostart: false, size: null, from: 0, step: false, fps: 60, frame: 0, count: 1 };
+  const problems = [];
+  for (const [name, values] of given) {
+    const rule = rules.get(name);
+    if (!rule) {
+      problems.push(quoted(name) + ' is not a parameter of this page; it takes ' + Array.from(rules.keys()).join(', '));
+    } else if (values.length > 1) {
+      problems.push(name + ' is given ' + values.length + ' times; give it once');
+    } else {
+      const value = rule.read(values[0]);
+      if (value === undefined) problems.push(name + ' wants ' + rule.wants + ', not ' + quoted(values[0]));
+      else options[name] = value;
+    }
+  }
+  for (const name of ['fps', 'frame', 'count']) {
+    if (given.has(name) && !given.has('step')) problems.push(name + ' works only with step (off-line stepping)');
+  }
+  for (const name of ['autostart', 'from']) {
+    if (given.has(name) && given.has('step')) problems.push(name + ' does not go with step, which draws off-line');
+  }
+  return { options, problems };
+}
+
+// The asked size, else the screen's size in device pixels (as the Windows
+// show takes the screen's size) shrunk, proportions kept, to what WebGL draws
+// into and to the page's pixel bound.
+function drawingSize(asked, maxSize) {
+  if (asked) return asked;
   const ratio = window.devicePixelRatio || 1;
-  let width = asked ? asked.width : Math.round(screen.width * ratio);
-  let height = asked ? asked.height : Math.round(screen.height * ratio);
-  const scale = Math.min(1, maxSize / Math.max(width, height));
+  let width = Math.round(screen.width * ratio);
+  let height = Math.round(screen.height * ratio);
+  const scale = Math.min(1, maxSize / Math.max(width, height), Math.sqrt(kMaxPixels / (width * height)));
   width = Math.max(1, Math.floor(width * scale));
   height = Math.max(1, Math.floor(height * scale));
   return { width, height };
-}
-
-function wholeNumber(name, fallback, low, high) {
-  const text = params.get(name);
-  if (text === null) return fallback;
-  const value = Number(text);
-  return Number.isInteger(value) && value >= low && value <= high ? value : NaN;
 }
 
 // Turns the rendered song into an AudioBuffer (two channels from the
@@ -156,9 +237,16 @@ thawline.songDigest = async function songDigest() {
   return Array.from(new Uint8Array(digest), (b) => b.toString(16).padStart(2, '0')).join('');
 };
 
+// Phones are tapped, and in portrait the scroller shows a few letters only.
+function startLine() {
+  if (!(navigator.maxTouchPoints > 0)) return 'click or press Enter to start';
+  if (window.innerHeight > window.innerWidth) return 'tap to start\nturn the screen sideways to see the whole picture';
+  return 'tap to start';
+}
+
 function showStartScreen() {
   startScreen.classList.remove('hidden');
-  say('click or press a key to start');
+  say(startLine());
   thawline.state = 'start';
 }
 
@@ -189,24 +277,23 @@ function frame() {
   requestAnimationFrame(frame);
 }
 
+// Ends a run, or a start still waiting for the sound, and returns to the
+// start screen, out of full screen.
 function stopShow(reason) {
-  if (thawline.state !== 'playing') return;
+  const playing = thawline.state === 'playing';
+  if (!playing && thawline.state !== 'starting') return;
+  startCount += 1;
   if (source) {
     source.onended = null;
     source.stop();
     source.disconnect();
     source = null;
   }
-  audio.suspend();
+  if (audio) audio.suspend();
   thawline.endReason = reason;
-  thawline.runs += 1;
-  if (document.fullscreenElement && document.exitFullscreen) document.exitFullscreen().catch(() => {});
-  wentFullscreen = false;
+  if (playing) thawline.runs += 1;
+  leaveFullscreen();
   showStartScreen();
-}
-
-function delay(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
 }
 
 // At the song's rate where the browser allows it (no resampling), else at
@@ -224,29 +311,41 @@ function makeAudioContext() {
   }
 }
 
-async function startShow() {
+// waitMs: how long the sound may take to start; after a gesture the browser
+// lets it (a busy machine may take a while), without one it may never.
+async function startShow(from, waitMs) {
   if (thawline.state !== 'start') return;
   thawline.state = 'starting';
+  const thisStart = ++startCount;
   if (!audio) audio = makeAudioContext();
   if (!audio) {
     fail('This browser gives the page no sound output (WebAudio), and the song is the show\u2019s clock.');
     return;
   }
   // Without a gesture the browser may keep the context suspended; resume()
-  // then waits, so it is given a moment and the start screen stays.
-  if (audio.state !== 'running') await Promise.race([audio.resume().catch(() => {}), delay(500)]);
+  // then waits, so it is given a while and the start screen stays.
+  if (audio.state !== 'running') await Promise.race([audio.resume().catch(() => {}), delay(waitMs)]);
+  if (thisStart !== startCount) return;  // stopped while waiting
   if (audio.state !== 'running') {
-    if (document.fullscreenElement && document.exitFullscreen) document.exitFullscreen().catch(() => {});
+    leaveFullscreen();
     showStartScreen();
     return;
   }
   source = audio.createBufferSource();
   source.buffer = song;
   source.connect(audio.destination);
-  offset = Math.min(Math.max(Number(params.get('from')) || 0, 0), song.duration);
+  offset = Math.min(from, song.duration);
   startAt = audio.currentTime + 0.05;
   lastPlayedFrames = 0;
+  songOver = false;
+  // The sound stops at the show's end by itself; a hidden page, which draws
+  // no frames, ends the run when it has.
+  source.onended = () => {
+    songOver = true;
+    if (document.hidden) stopShow('end');
+  };
   source.start(startAt, offset);
+  source.stop(startAt + Math.max(0, showSeconds - offset));
   module._thaw_web_restart();
   thawline.framesDrawn = 0;
   thawline.runStartedMs = performance.now();
@@ -255,48 +354,84 @@ async function startShow() {
   requestAnimationFrame(frame);
 }
 
-// Full screen must be asked for inside the gesture, before anything waits.
-function startFromGesture() {
+// Full screen must be asked for inside the gesture, before anything waits;
+// the browser may grant it after the start was stopped.
+function startFromGesture(from) {
   if (thawline.state !== 'start') return;
   const root = document.documentElement;
   if (root.requestFullscreen && !document.fullscreenElement) {
-    root.requestFullscreen({ navigationUI: 'hide' }).then(() => { wentFullscreen = true; }, () => {});
+    root.requestFullscreen({ navigationUI: 'hide' }).then(() => {
+      if (thawline.state === 'starting' || thawline.state === 'playing') wentFullscreen = true;
+      else leaveFullscreen();
+    }, () => {});
   }
-  startShow();
+  startShow(from, 5000);
 }
 
-function listen() {
-  startScreen.addEventListener('click', startFromGesture);
-  canvas.addEventListener('click', startFromGesture);
+function listen(from) {
+  startScreen.addEventListener('click', () => startFromGesture(from));
+  canvas.addEventListener('click', () => startFromGesture(from));
   window.addEventListener('keydown', (event) => {
     if (event.key === 'Escape') {
       stopShow('escape');
       return;
     }
-    if (thawline.state === 'start' && !event.repeat) startFromGesture();
+    // Enter and Space only: the browser's own keys (F12, Tab, ...) stay its own.
+    const startKey = event.key === 'Enter' || event.key === ' ';
+    if (!startKey || event.repeat || event.ctrlKey || event.altKey || event.metaKey) return;
+    if (thawline.state !== 'start') return;
+    event.preventDefault();
+    startFromGesture(from);
+  });
+  window.addEventListener('resize', () => {
+    if (thawline.state === 'start') say(startLine());
   });
   document.addEventListener('fullscreenchange', () => {
     if (!document.fullscreenElement && wentFullscreen) stopShow('fullscreen');
   });
+  document.addEventListener('visibilitychange', () => {
+    if (document.hidden && songOver) stopShow('end');
+  });
   canvas.addEventListener('webglcontextlost', (event) => {
     event.preventDefault();
-    if (thawline.state === 'playing') stopShow('context lost');
+    stopShow('context lost');
     fail('The graphics device was lost; reload the page to play the show again.');
   });
 }
 
-// Off-line stepping: every frame from 0, as the capture draws them.
-function stepFrames() {
-  const fps = wholeNumber('fps', 60, 1, 1000);
-  const first = wholeNumber('frame', 0, 0, 1000000);
-  const count = wholeNumber('count', 1, 1, 1000);
-  if (Number.isNaN(fps) || Number.isNaN(first) || Number.isNaN(count)) {
-    fail('step wants whole numbers: fps 1-1000, frame 0-1000000, count 1-1000');
-    return;
-  }
+function delay(ms) {
+  return new Promise((resolve) => setTimeout(resolve, ms));
+}
+
+// Waits, letting the browser run, until the graphics device has done what it
+// was given. WebGL calls return at once and queue work for the device; a
+// frame may take the device a second where the calls took a millisecond, so
+// pacing by the calls' time would pile up minutes of work and block the page.
+async function deviceCaughtUp(gl) {
+  const fence = gl.fenceSync(gl.SYNC_GPU_COMMANDS_COMPLETE, 0);
+  gl.flush();
+  // A fence's state changes only between the page's tasks.
+  while (gl.clientWaitSync(fence, 0, 0) === gl.TIMEOUT_EXPIRED) await delay(1);
+  gl.deleteSync(fence);
+}
+
+// Off-line stepping: every frame from 0, as the capture draws them, one at a
+// time, the browser running (and Escape heard) while the device draws.
+async function stepFrames(fps, first, count) {
+  const gl = canvas.getContext('webgl2');  // the context the C++ half draws with
   const bytes = canvas.width * canvas.height * 4;
   const pixels = module._malloc(bytes);
-  for (let k = 0; k < first + count; ++k) {
+  if (!pixels) {
+    fail('no memory for a ' + canvas.width + 'x' + canvas.height + ' frame');
+    return;
+  }
+  window.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') stepStopAsked = true;
+  });
+  thawline.state = 'stepping';
+  say('drawing frames 0 to ' + (first + count - 1) + ' (Escape stops)');
+  const end = first + count;
+  for (let k = 0; k < end; ++k) {
     const keep = k >= first;
     if (!module._thaw_web_step(k, fps, keep ? pixels : 0)) {
       module._free(pixels);
@@ -308,6 +443,14 @@ function stepFrames() {
       let text = '';
       for (let i = 0; i < rows.length; i += 0x8000) text += String.fromCharCode.apply(null, rows.subarray(i, i + 0x8000));
       thawline.frames.push(btoa(text));
+    }
+    thawline.stepsDrawn = k + 1;
+    await deviceCaughtUp(gl);
+    if (stepStopAsked && k + 1 < end) {
+      module._free(pixels);
+      thawline.state = 'stopped';
+      say('stepping stopped after ' + (k + 1) + ' of ' + end + ' frames');
+      return;
     }
   }
   module._free(pixels);
@@ -328,7 +471,13 @@ async function load() {
     fail('The show\u2019s program did not load (' + error + '); serve the folder over http.');
     return;
   }
-  const size = drawingSize(webgl.maxSize);
+  showSeconds = module._thaw_web_show_seconds();
+  const { options, problems } = readParameters(location.search, { maxSide: webgl.maxSize, showSeconds });
+  if (problems.length) {
+    fail(problems.join('\n'));
+    return;
+  }
+  const size = drawingSize(options.size, webgl.maxSize);
   canvas.width = size.width;
   canvas.height = size.height;
   thawline.width = size.width;
@@ -337,8 +486,8 @@ async function load() {
     fail('The show cannot run here: ' + module.UTF8ToString(module._thaw_web_error()) + '.');
     return;
   }
-  if (params.has('step')) {
-    stepFrames();
+  if (options.step) {
+    stepFrames(options.fps, options.frame, options.count);
     return;
   }
   song = makeSongBuffer();
@@ -346,9 +495,9 @@ async function load() {
     fail('The song could not be played.');
     return;
   }
-  listen();
+  listen(options.from);
   showStartScreen();
-  if (params.has('autostart')) startShow();
+  if (options.autostart) startShow(options.from, 500);
 }
 
 load();

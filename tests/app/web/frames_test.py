@@ -37,7 +37,8 @@ class SteppedFrames(unittest.TestCase):
         query = '?step&size=%dx%d&fps=%d&frame=0&count=%d' % (WIDTH, HEIGHT, FPS, COUNT)
         with browser.serve(SITE) as url, browser.chromium() as driver:
             driver.get(url + query)
-            browser.wait_for(driver, 'window.thawline && thawline.state !== "loading"', 170, 'the frames are drawn')
+            browser.wait_for(driver, 'window.thawline && !["loading", "stepping"].includes(thawline.state)', 170,
+                             'the frames are drawn')
             self.assertEqual(browser.page_state(driver), 'stepped', driver.execute_script('return thawline.error'))
             frames = [base64.b64decode(f) for f in driver.execute_script('return thawline.frames')]
             self.assertEqual(browser.console_errors(driver), [])
