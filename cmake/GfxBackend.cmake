@@ -8,7 +8,7 @@ set(THAW_GFX_BACKEND "" CACHE STRING "Graphics back ends to build: a ;-list of d
 set_property(CACHE THAW_GFX_BACKEND PROPERTY STRINGS d3d11 gles null "gles;null")
 
 if(NOT THAW_GFX_BACKEND)
-  message(FATAL_ERROR "THAW_GFX_BACKEND is not set: choose d3d11, gles and/or null (the presets set it)")
+  message(FATAL_ERROR "THAW_GFX_BACKEND is not set: d3d11, gles and/or null (see the presets)")
 endif()
 foreach(backend IN LISTS THAW_GFX_BACKEND)
   if(NOT backend MATCHES "^(d3d11|gles|null)$")
