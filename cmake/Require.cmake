@@ -11,11 +11,11 @@
 #   thaw_require_file(<path> DEBIAN_PACKAGE <package>...)
 #       a file (a header-only library, a source package)
 
-# The one line each check stops with (a macro: no frame of its own in the
-# call stack CMake prints under it).
+# The one line each check stops with. The leading space keeps CMake from
+# wrapping it however long it is.
 macro(thaw_missing what)
   string(REPLACE ";" " " thaw_missing_packages "${ARGN}")
-  message(FATAL_ERROR "Missing ${what}: apt-get install ${thaw_missing_packages}")
+  message(FATAL_ERROR " Missing ${what}: apt-get install ${thaw_missing_packages}")
 endmacro()
 
 function(thaw_require prefix)
