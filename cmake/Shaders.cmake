@@ -8,11 +8,11 @@
 # changes. Hand the path to thaw_embed() or to a target's sources/DEPENDS in
 # the same directory so that something builds it.
 #
-# The native build uses its own thaw-dxbc target; the Windows cross build runs
-# the tool from ${THAW_HOST_BUILD_DIR}/tools/dxbc/thaw-dxbc.
+# The translator is host::thaw-dxbc: the native build's own target, or the
+# one the cross builds import from it (cmake/HostTools.cmake).
 
-find_program(THAW_GLSLANG_VALIDATOR glslangValidator)
-find_program(THAW_SPIRV_OPT spirv-opt)
+thaw_require_program(THAW_GLSLANG_VALIDATOR glslangValidator DEBIAN_PACKAGE glslang-tools)
+thaw_require_program(THAW_SPIRV_OPT spirv-opt DEBIAN_PACKAGE spirv-tools)
 
 # Inline and flatten to SSA, then simplify; the translator expects structured
 # control flow with every function inlined into the entry point.
@@ -36,32 +36,8 @@ function(thaw_compile_hlsl out_var)
   if(NOT ARG_ENTRY)
     set(ARG_ENTRY ${default_entry})
   endif()
-  if(NOT THAW_GLSLANG_VALIDATOR OR NOT THAW_SPIRV_OPT)
-    message(FATAL_ERROR "thaw_compile_hlsl: glslangValidator and spirv-opt are needed "
-                        "(Debian packages glslang-tools and spirv-tools)")
-  endif()
-
   get_filename_component(source ${ARG_SOURCE} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   get_filename_component(name ${source} NAME_WE)
-
-  if(NOT CMAKE_CROSSCOMPILING)
-    # Resolved when the build files are generated, so the tools/dxbc directory
-    # may be read after the caller's.
-    set(translator $<TARGET_FILE:thaw-dxbc>)
-    set(translator_dep thaw-dxbc)
-  else()
-    if(NOT THAW_HOST_BUILD_DIR)
-      message(FATAL_ERROR "thaw_compile_hlsl: THAW_HOST_BUILD_DIR is not set. The cross build "
-                          "runs the shader translator from a native build tree: build "
-                          "tools/dxbc natively first and pass -DTHAW_HOST_BUILD_DIR=<that tree>.")
-    endif()
-    set(translator ${THAW_HOST_BUILD_DIR}/tools/dxbc/thaw-dxbc)
-    if(NOT EXISTS ${translator})
-      message(FATAL_ERROR "thaw_compile_hlsl: the shader translator ${translator} does not "
-                          "exist. Build the native tree first (target thaw-dxbc).")
-    endif()
-    set(translator_dep ${translator})
-  endif()
 
   set(stem ${name}.${ARG_STAGE})
   if(NOT ARG_ENTRY STREQUAL default_entry)
@@ -86,8 +62,8 @@ function(thaw_compile_hlsl out_var)
     COMMAND ${THAW_GLSLANG_VALIDATOR} -D -V --hlsl-offsets -fhlsl_functionality1
             -S ${glslang_stage} -e ${ARG_ENTRY} ${include_flags} -o ${raw} ${source}
     COMMAND ${THAW_SPIRV_OPT} ${THAW_SPIRV_OPT_FLAGS} ${raw} -o ${opt}
-    COMMAND ${translator} compile ${opt} -o ${out} --source ${source}
-    DEPENDS ${source} ${ARG_DEPENDS} ${translator_dep}
+    COMMAND $<TARGET_FILE:host::thaw-dxbc> compile ${opt} -o ${out} --source ${source}
+    DEPENDS ${source} ${ARG_DEPENDS} host::thaw-dxbc
     COMMENT "Compiling HLSL ${name} (${ARG_STAGE}, ${ARG_ENTRY}) to DXBC"
     VERBATIM)
   set(${out_var} ${out} PARENT_SCOPE)
@@ -97,7 +73,7 @@ endfunction()
 #
 # Converts the optimised SPIR-V that thaw_compile_hlsl made next to <file.dxbc>
 # into GLSL ES 3.00 text (<stem>.glsl beside it) with the native thaw-glsl
-# tool, for the OpenGL ES back end. Native builds only.
+# tool (host::thaw-glsl), for the OpenGL ES back end.
 function(thaw_spirv_to_glsl out_var)
   cmake_parse_arguments(ARG "" "DXBC" "" ${ARGN})
   string(REGEX REPLACE "\\.dxbc$" ".spv" spv ${ARG_DXBC})
@@ -105,8 +81,8 @@ function(thaw_spirv_to_glsl out_var)
   get_filename_component(name ${glsl} NAME)
   add_custom_command(
     OUTPUT ${glsl}
-    COMMAND $<TARGET_FILE:thaw-glsl> ${spv} -o ${glsl}
-    DEPENDS ${spv} thaw-glsl
+    COMMAND $<TARGET_FILE:host::thaw-glsl> ${spv} -o ${glsl}
+    DEPENDS ${spv} host::thaw-glsl
     COMMENT "Converting ${name} to GLSL ES 3.00"
     VERBATIM)
   set(${out_var} ${glsl} PARENT_SCOPE)

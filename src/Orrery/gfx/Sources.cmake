@@ -1,5 +1,5 @@
 # The graphics runtime's API-independent sources, for every build that makes
-# a back end library (src/Orrery/gfx here, the web build in src/app/web).
+# a back end library.
 set(THAW_GFX_DIR ${CMAKE_CURRENT_LIST_DIR})
 # Descriptors, parameter packing, id tables, the arithmetic of resources and
 # passes, and the pipeline tables the back ends translate.
