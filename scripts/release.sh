@@ -161,7 +161,9 @@ else
     cmake_preset() { cd -- "$tree" && cmake --preset "$preset" && cmake --build --preset "$preset" -j "$jobs" "$@"; }
     run cmake_preset ${1:+--target "$@"} >>"$log" 2>&1 || fail "building $what failed; see $log"
   }
-  build native "the host tools and the Linux program" thawline thaw-dxbc thaw_shader_glsl
+  # The Windows and web builds import every host tool (cmake/HostTools.cmake).
+  build native "the host tools and the Linux program" thawline thaw-dxbc thaw-glsl thaw-timeline xmrender \
+    thawline-capture pass_dump_gles thaw_shader_glsl
   build windows "the Windows programs" Thawline ThawlineCapture
   build web "the web site"
 fi
