@@ -84,27 +84,38 @@ std::string workPath(const ShaderReload& reload, const ShaderReloadProgram& prog
     return reload.workDir + "/" + program.name + suffix;
 }
 
-std::vector<std::string> stepCommand(const ShaderReload& reload, const ShaderReloadProgram& program, int step) {
-    const char* glslangFlags[] = {THAW_SHADER_CHAIN_GLSLANG_FLAGS};
-    const char* optFlags[] = {THAW_SHADER_CHAIN_SPIRV_OPT_FLAGS};
-    std::vector<std::string> argv;
-    if (step == 0) {
-        argv.push_back(THAW_SHADER_CHAIN_GLSLANG);
-        for (const char* flag : glslangFlags) argv.push_back(flag);
-        argv.insert(argv.end(), {"-S", program.stage, "-e", program.entry, "-I" + reload.shaderDir,
-                                 std::string("-I") + THAW_SHADER_CHAIN_GENERATED_INCLUDES, "-o",
-                                 workPath(reload, program, ".raw.spv"), reload.shaderDir + "/" + program.source});
-    } else if (step == 1) {
-        argv.push_back(THAW_SHADER_CHAIN_SPIRV_OPT);
-        for (const char* flag : optFlags) argv.push_back(flag);
-        argv.insert(argv.end(), {workPath(reload, program, ".raw.spv"), "-o", workPath(reload, program, ".spv")});
-    } else {
-        argv = {THAW_SHADER_CHAIN_THAW_GLSL, workPath(reload, program, ".spv"), "-o", workPath(reload, program, ".glsl")};
-    }
-    return argv;
+std::string shellQuoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
-const char* stepTool(int step) { return step == 0 ? "glslangValidator" : step == 1 ? "spirv-opt" : "thaw-glsl"; }
+// The three tools of one build, as one shell command so that the whole chain
+// costs one child to watch rather than one per tool (each would otherwise
+// wait a frame to be noticed). Exits kFirstStepExit + the failed tool's index.
+constexpr int kFirstStepExit = 101;
+const char* const kToolNames[3] = {"glslangValidator", "spirv-opt", "thaw-glsl"};
+
+std::vector<std::string> chainCommand(const ShaderReload& reload, const ShaderReloadProgram& program) {
+    const char* glslangFlags[] = {THAW_SHADER_CHAIN_GLSLANG_FLAGS};
+    const char* optFlags[] = {THAW_SHADER_CHAIN_SPIRV_OPT_FLAGS};
+    std::vector<std::string> steps[3];
+    steps[0].push_back(THAW_SHADER_CHAIN_GLSLANG);
+    for (const char* flag : glslangFlags) steps[0].push_back(flag);
+    steps[0].insert(steps[0].end(), {"-S", program.stage, "-e", program.entry, "-I" + reload.shaderDir,
+                                     std::string("-I") + THAW_SHADER_CHAIN_GENERATED_INCLUDES, "-o",
+                                     workPath(reload, program, ".raw.spv"), reload.shaderDir + "/" + program.source});
+    steps[1].push_back(THAW_SHADER_CHAIN_SPIRV_OPT);
+    for (const char* flag : optFlags) steps[1].push_back(flag);
+    steps[1].insert(steps[1].end(), {workPath(reload, program, ".raw.spv"), "-o", workPath(reload, program, ".spv")});
+    steps[2] = {THAW_SHADER_CHAIN_THAW_GLSL, workPath(reload, program, ".spv"), "-o", workPath(reload, program, ".glsl")};
+    std::string script;
+    for (int i = 0; i < 3; ++i) {
+        for (const std::string& word : steps[i]) script += shellQuoted(word) + " ";
+        script += "|| exit " + std::to_string(kFirstStepExit + i) + "\n";
+    }
+    return {"/bin/sh", "-c", script};
+}
 
 bool readWhole(const std::string& path, std::vector<char>& text) {
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -200,16 +211,17 @@ void readSaves(ShaderReload& reload) {
             const inotify_event* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += ssize_t(sizeof(inotify_event) + event->len);
             if (event->len == 0) continue;
-            const char* name = event->name;
-            bool any = false;
-            if (endsWith(name, ".hlsli")) {
-                for (ShaderReloadProgram& p : reload.programs) p.wanted = true;
-                any = true;
-            } else {
-                for (ShaderReloadProgram& p : reload.programs)
-                    if (strcmp(p.source, name) == 0) p.wanted = any = true;
+            // A file closed after writing or renamed into place is whole; one
+            // only created is still being written: wait for the folder to be
+            // quiet (or for its close) before building it.
+            const bool whole = (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0;
+            const bool include = endsWith(event->name, ".hlsli");
+            for (ShaderReloadProgram& p : reload.programs) {
+                if (!include && strcmp(p.source, event->name) != 0) continue;
+                p.wanted = true;
+                p.whole = whole;
+                reload.quietSince = secondsNow();
             }
-            if (any) reload.quietSince = secondsNow();
         }
     }
 }
@@ -220,23 +232,23 @@ bool anyWanted(const ShaderReload& reload) {
     return false;
 }
 
-// Starts the current step of the build under way, or the first wanted
-// program's build; a tool that cannot be started fails that program's build
-// and the next wanted one is tried.
+bool readyToBuild(const ShaderReload& reload, const ShaderReloadProgram& program) {
+    return program.wanted && (program.whole || secondsNow() - reload.quietSince >= kShaderReloadQuietSeconds);
+}
+
+// Starts the first build that is ready; when the shell cannot be started,
+// that build fails and the next ready one is tried.
 void startNext(ShaderReload& reload, std::vector<ShaderReloadEvent>& events) {
     for (;;) {
-        if (reload.building < 0) {
-            for (size_t i = 0; i < reload.programs.size() && reload.building < 0; ++i)
-                if (reload.programs[i].wanted) {
-                    reload.building = int(i);
-                    reload.step = 0;
-                    reload.programs[i].wanted = false;
-                }
-            if (reload.building < 0) return;
-        }
+        for (size_t i = 0; i < reload.programs.size() && reload.building < 0; ++i)
+            if (readyToBuild(reload, reload.programs[i])) {
+                reload.building = int(i);
+                reload.programs[i].wanted = false;
+            }
+        if (reload.building < 0) return;
         ShaderReloadProgram& program = reload.programs[size_t(reload.building)];
         std::string error;
-        if (childStart(reload.child, stepCommand(reload, program, reload.step), error)) return;
+        if (childStart(reload.child, chainCommand(reload, program), error)) return;
         events.push_back({std::string(program.name) + ": " + error, true});
         program.failing = true;
         reload.building = -1;
@@ -267,7 +279,7 @@ bool shaderReloadOpen(ShaderReload& reload, const char* shaderDir, std::string& 
     }
     reload.workDir = pattern;
 #define THAW_RELOAD_PROGRAM(name, source, stage, entry) \
-    reload.programs.push_back({#name, source, stage, entry, k##name, {}, false, false});
+    reload.programs.push_back({#name, source, stage, entry, k##name, {}, false, false, false});
     THAW_SHADER_CHAIN_PROGRAMS(THAW_RELOAD_PROGRAM)
 #undef THAW_RELOAD_PROGRAM
     return true;
@@ -284,26 +296,25 @@ void shaderReloadPoll(ShaderReload& reload, GraphRuntime& runtime, std::vector<S
         swapIntoPasses(runtime, program, replaced, program.text, events);
     }
 
+    // Saved again while building: that build is stale, start over.
+    if (reload.building >= 0 && reload.programs[size_t(reload.building)].wanted) {
+        childStop(reload.child);
+        reload.building = -1;
+    }
     if (reload.building >= 0 && !childPoll(reload.child)) {
         ShaderReloadProgram& program = reload.programs[size_t(reload.building)];
-        if (program.wanted) {
-            reload.building = -1;  // saved again meanwhile: this build is stale
-        } else if (reload.child.exitCode != 0) {
-            reportFailure(program, stepTool(reload.step), reload.child.text, reload.child.exitCode, events);
+        if (reload.child.exitCode != 0) {
+            const int step = reload.child.exitCode - kFirstStepExit;
+            reportFailure(program, step >= 0 && step < 3 ? kToolNames[step] : "the shell", reload.child.text,
+                          reload.child.exitCode, events);
             program.failing = true;
             reload.building = -1;
-        } else if (++reload.step == 3) {
+        } else {
             finishBuild(reload, runtime, program, events);
             reload.building = -1;
         }
     }
-    if (reload.building >= 0) {
-        if (!reload.child.running) startNext(reload, events);  // the build's next tool
-        return;
-    }
-    // Editors save in bursts (a temporary file, a rename, a second write):
-    // start once the folder has been quiet for a moment.
-    if (anyWanted(reload) && secondsNow() - reload.quietSince >= kShaderReloadQuietSeconds) startNext(reload, events);
+    if (reload.building < 0) startNext(reload, events);
 }
 
 bool shaderReloadFailing(const ShaderReload& reload) {

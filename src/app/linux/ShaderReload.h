@@ -6,10 +6,13 @@
 // .hlsli rebuilds every program.
 //
 // Nothing here blocks a frame: the folder is watched through a non-blocking
-// inotify descriptor, the tools run as child processes whose output and end
+// inotify descriptor, the tools run in a child process whose output and end
 // are polled, and only the driver's compile and link of the finished text
-// run inside shaderReloadPoll. A burst of saves is gathered until the folder
-// has been quiet for kShaderReloadQuietSeconds.
+// run inside shaderReloadPoll. A save that is complete (the file closed after
+// writing, or renamed into place) starts its build at once; a file only
+// created waits until the folder has been quiet for kShaderReloadQuietSeconds
+// or its close arrives. A save during a build stops it and starts it again,
+// so a burst of saves ends in one build of the last text.
 //
 // On any failure (a tool's error, a missing file, the driver refusing the
 // text) the passes keep the last good program, each error line comes back as
@@ -58,6 +61,7 @@ struct ShaderReloadProgram {
     const unsigned char* embedded;  // the text built into the program
     std::vector<char> text;  // the last good rebuilt text, zero-terminated (empty: none yet)
     bool wanted;             // saved since its last build started
+    bool whole;              // its last save was complete (closed or renamed into place)
     bool failing;            // its last build failed
 };
 
@@ -67,9 +71,8 @@ struct ShaderReload {
     int notify = -1;         // inotify descriptor
     std::vector<ShaderReloadProgram> programs;
     double quietSince = 0;   // time of the last save seen
-    // The build under way: one program, one tool at a time.
+    // The build under way: one program at a time, its three tools in one child.
     int building = -1;       // index into programs, or -1
-    int step = 0;            // 0 front end, 1 optimiser, 2 converter
     ChildProcess child;
 };
 
