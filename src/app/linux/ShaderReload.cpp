@@ -202,7 +202,7 @@ void finishBuild(ShaderReload& reload, GraphRuntime& runtime, ShaderReloadProgra
     events.push_back({line, false});
 }
 
-void readSaves(ShaderReload& reload) {
+void readSaves(ShaderReload& reload, std::vector<ShaderReloadEvent>& events) {
     alignas(inotify_event) char buffer[4096];
     for (;;) {
         const ssize_t n = read(reload.notify, buffer, sizeof buffer);
@@ -210,6 +210,16 @@ void readSaves(ShaderReload& reload) {
         for (ssize_t at = 0; at < n;) {
             const inotify_event* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += ssize_t(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                // Saves were lost: build everything once the folder is quiet.
+                for (ShaderReloadProgram& p : reload.programs) p.wanted = true, p.whole = false;
+                reload.quietSince = secondsNow();
+                continue;
+            }
+            if (event->mask & IN_IGNORED) {
+                events.push_back({"shader folder " + reload.shaderDir + " is gone: no longer reloading shaders", true});
+                continue;
+            }
             if (event->len == 0) continue;
             // A file closed after writing or renamed into place is whole; one
             // only created is still being written: wait for the folder to be
@@ -247,6 +257,7 @@ void startNext(ShaderReload& reload, std::vector<ShaderReloadEvent>& events) {
             }
         if (reload.building < 0) return;
         ShaderReloadProgram& program = reload.programs[size_t(reload.building)];
+        for (const char* suffix : {".raw.spv", ".spv", ".glsl"}) unlink(workPath(reload, program, suffix).c_str());
         std::string error;
         if (childStart(reload.child, chainCommand(reload, program), error)) return;
         events.push_back({std::string(program.name) + ": " + error, true});
@@ -287,7 +298,7 @@ bool shaderReloadOpen(ShaderReload& reload, const char* shaderDir, std::string& 
 
 void shaderReloadPoll(ShaderReload& reload, GraphRuntime& runtime, std::vector<ShaderReloadEvent>& events) {
     if (reload.notify < 0) return;
-    readSaves(reload);
+    readSaves(reload, events);
 
     // A graph built again from the embedded programs gets the rebuilt ones.
     for (ShaderReloadProgram& program : reload.programs) {

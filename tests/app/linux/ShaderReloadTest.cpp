@@ -196,6 +196,20 @@ TEST(ShaderReload, AnIncludeRebuildsEveryProgramAndOtherFilesNone) {
     EXPECT_TRUE(allProgramsBuilt(*stage.session.show.runtime, reason, sizeof reason)) << reason;
 }
 
+TEST(ShaderReload, ASaveDuringABuildReplacesIt) {
+    ASSERT_TRUE(contextReady());
+    Stage stage;
+    ASSERT_TRUE(stage.open());
+    stage.save("Present.ps.hlsl", presentText(kBroken));
+    while (stage.reload.building < 0) shaderReloadPoll(stage.reload, *stage.session.show.runtime, stage.events);
+    stage.save("Present.ps.hlsl", presentText(kGreen));
+    ASSERT_TRUE(stage.settle());
+    EXPECT_EQ(stage.faults(), "");  // the broken text's build never finished
+    EXPECT_EQ(stage.events.size(), 1u);
+    EXPECT_FALSE(shaderReloadFailing(stage.reload));
+    EXPECT_TRUE(allPixels(stage.frame(), 0, 255, 0));
+}
+
 TEST(ShaderReload, AFolderThatCannotBeWatchedIsRefused) {
     ShaderReload reload;
     std::string error;
