@@ -212,7 +212,10 @@ void readSaves(ShaderReload& reload, std::vector<ShaderReloadEvent>& events) {
             at += ssize_t(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
                 // Saves were lost: build everything once the folder is quiet.
-                for (ShaderReloadProgram& p : reload.programs) p.wanted = true, p.whole = false;
+                for (ShaderReloadProgram& p : reload.programs) {
+                    p.wanted = true;
+                    p.whole = false;
+                }
                 reload.quietSince = secondsNow();
                 continue;
             }
