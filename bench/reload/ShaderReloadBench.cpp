@@ -1,22 +1,26 @@
 // shader_reload_bench: how long a saved shader takes to reach the picture.
 // Draws the show off-screen (headless EGL) at WxH in a frame loop with hot
 // reload polled every frame, saves one HLSL file of a copy of the shader
-// folder N times (a temporary file renamed over it, as editors save), and
-// times each save to the end of the first frame drawn with the rebuilt
-// program (glFinish). Prints every save and the median.
+// folder N times from another thread at a random moment of a frame (a
+// temporary file renamed over it, as editors save), and times each save to
+// the end of the first frame drawn with the rebuilt program (glFinish).
+// Prints every save and the median.
 //
 //   shader_reload_bench [--size WxH] [--saves N] [--file NAME] [--shaders DIR]
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Orrery/gfx/Gles.h"
@@ -136,16 +140,27 @@ int main(int argc, char** argv) {
         plainFrames.push_back((secondsNow() - start) * 1e3);
     }
     std::printf("  a frame without reloads: %.1f ms (median of 20)\n", median(plainFrames));
+    // An editor saves whenever it likes: at a random moment of a frame, from
+    // another thread, as the loop goes on drawing.
+    std::mt19937 random(1);
+    std::uniform_real_distribution<double> within(0.0, median(plainFrames) * 1e-3);
     for (int save = 0; save < saves; ++save) {
         // A different constant each time: the tools do all their work again.
         const std::string text = original.str() + "\nstatic const float benchSave = " + std::to_string(save) + ".0;\n";
         const fs::path temporary = dir / ("." + file + ".tmp");
         std::ofstream(temporary, std::ios::binary) << text;
-        const double saved = secondsNow();
-        fs::rename(temporary, dir / file);
+        std::atomic<double> saved{0};
+        const double delay = within(random);
+        std::thread editor([&] {
+            const timespec wait{0, long(delay * 1e9)};
+            nanosleep(&wait, nullptr);
+            saved = secondsNow();
+            fs::rename(temporary, dir / file);
+        });
 
         double swapped = 0;
         int frameCount = 0;
+        const double started = secondsNow();
         for (;;) {
             events.clear();
             shaderReloadPoll(reload, *session.show.runtime, events);
@@ -153,6 +168,7 @@ int main(int argc, char** argv) {
             for (const ShaderReloadEvent& e : events) {
                 if (e.fault) {
                     std::fprintf(stderr, "shader_reload_bench: %s\n", e.line.c_str());
+                    editor.join();
                     return 1;
                 }
                 rebuilt = true;
@@ -161,18 +177,20 @@ int main(int argc, char** argv) {
             stepShowSession(session, musicTime);
             musicTime += step;
             glFinish();
-            ++frameCount;
+            if (saved > 0) ++frameCount;
             if (rebuilt) break;
-            if (secondsNow() - saved > 30) {
+            if (secondsNow() - started > 30) {
                 std::fprintf(stderr, "shader_reload_bench: save %d never reached the picture\n", save);
+                editor.join();
                 return 1;
             }
         }
+        editor.join();
         const double drawn = secondsNow();
         toFrame.push_back((drawn - saved) * 1e3);
         toSwap.push_back((swapped - saved) * 1e3);
         frames.push_back(frameCount);
-        std::printf("  save %2d: %7.1f ms to the frame (%6.1f ms to the swap, %d frames meanwhile)\n", save + 1,
+        std::printf("  save %2d: %7.1f ms to the frame (%6.1f ms to the swap, %d frames from the save)\n", save + 1,
                     toFrame.back(), toSwap.back(), frameCount);
     }
     std::printf("median of %d saves: %.1f ms save -> frame drawn with the new program (%.1f ms to the swap); "
