@@ -15,6 +15,7 @@
 #include "app/Transport.h"
 #include "app/linux/FileWatch.h"
 #include "app/linux/SongPlayer.h"
+#include "app/linux/TrailPreroll.h"
 #include "content/module/SongModule.h"
 #include "content/timeline/ShowParameters.h"
 #include "content/timeline/Timeline.h"
@@ -48,11 +49,6 @@ namespace {
 const TrackNames kNames{kShowParameterNames, kShowParameterCount};
 // The timeline file's rows, used when the file cannot be read at start.
 constexpr uint32_t kTimelineRows = 1344;
-// After a seek the melt trail is built again from the preceding second,
-// drawn unseen at the capture's step.
-constexpr uint32_t kPrerollSteps = 60;
-constexpr float kPrerollStep = 1.0f / 60.0f;
-
 double secondsNow() { return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency()); }
 
 bool fileExists(const std::string& path) {
@@ -151,37 +147,6 @@ bool reopenAtWindowSize(Edit& edit) {
     const bool opened = openAtWindowSize(edit, &keep);
     edit.redraw = true;
     return opened;
-}
-
-// The melt trail's feedback texture, both halves, as the show starts it.
-void clearTrail(Edit& edit) {
-    Orrery::Gfx::TextureRuntime& trail = *edit.session.show.scrollTarget;
-    GLuint framebuffer = 0;
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-    const GLfloat zero[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (GLuint texture : {GLuint(trail.rtvA), GLuint(trail.rtvB)}) {
-        if (!texture) continue;
-        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-        glClearBufferfv(GL_COLOR, 0, zero);
-    }
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-}
-
-// The picture at `time` as playing up to it would have left it: an empty
-// trail, then the preceding second drawn unseen.
-void drawAfresh(Edit& edit, float time) {
-    clearTrail(edit);
-    uint32_t steps = uint32_t(time / kPrerollStep);
-    if (steps > kPrerollSteps) steps = kPrerollSteps;
-    float previous = time - float(steps) * kPrerollStep;
-    for (uint32_t k = steps; k > 0; --k) {
-        const float at = time - float(k) * kPrerollStep;
-        drawShowSessionFrame(edit.session, edit.frameIndex++, at, at - previous);
-        previous = at;
-    }
-    edit.previousTime = steps ? previous : time;
 }
 
 void seekToFrame(Edit& edit, uint64_t frame) {
@@ -470,7 +435,7 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
         // Paused, the picture holds: it is drawn again only when asked.
         const float time = musicTimeFromFrames(uint32_t(position));
         const bool draw = edit.redraw || !edit.paused;
-        if (edit.redraw) drawAfresh(edit, time);
+        if (edit.redraw) prerollTrail(edit.session, edit.frameIndex, time, edit.previousTime);
         edit.redraw = false;
         if (draw) {
             drawShowSessionFrame(edit.session, edit.frameIndex++, time, time - edit.previousTime);
