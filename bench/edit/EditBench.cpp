@@ -8,7 +8,8 @@
 //     row (SDL's sound device: set SDL_AUDIODRIVER=dummy without one).
 // Medians; prints numbers, asserts nothing.
 //
-//   edit_bench [--repeats N] [WxH ...]     (default 320x180 1280x720)
+//   edit_bench [--repeats N] [--preroll FRAMES] [WxH ...]
+//   (defaults: 10 repeats, edit mode's pre-roll, 320x180 and 1280x720)
 #include <GLES3/gl3.h>
 
 #include <algorithm>
@@ -43,7 +44,7 @@ double median(std::vector<double> v) {
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-void benchDrawing(int width, int height, int repeats) {
+void benchDrawing(int width, int height, int repeats, uint32_t preroll) {
     ShowSession session = {};
     openShowSession(session, Orrery::Gfx::DeviceDesc{}, width, height);
     Orrery::Gfx::glesAttachScreenTarget(*session.show.runtime->outputTexture);
@@ -54,7 +55,7 @@ void benchDrawing(int width, int height, int repeats) {
     for (int r = 0; r < repeats; ++r) {
         const float time = 8.0f + 3.0f * float(r % 10);
         double start = secondsNow();
-        prerollTrail(session, index, time, previous);
+        prerollTrail(session, preroll, index, time, previous);
         drawShowSessionFrame(session, index++, time, time - previous);
         glFinish();
         seeks.push_back(secondsNow() - start);
@@ -67,7 +68,7 @@ void benchDrawing(int width, int height, int repeats) {
         }
     }
     std::printf("%dx%d: frame %.1f ms, seek redraw (trail emptied, %u frames of pre-roll, the frame) %.0f ms\n", width,
-                height, median(frames) * 1e3, kPrerollSteps, median(seeks) * 1e3);
+                height, median(frames) * 1e3, preroll, median(seeks) * 1e3);
     std::fflush(stdout);
     releaseShowSession(session);
 }
@@ -141,16 +142,19 @@ void benchSoundSeek(int repeats) {
 
 int main(int argc, char** argv) {
     int repeats = 10;
+    uint32_t preroll = kDefaultPrerollFrames;
     std::vector<std::pair<int, int>> sizes;
     for (int i = 1; i < argc; ++i) {
         int w = 0;
         int h = 0;
         if (!std::strcmp(argv[i], "--repeats") && i + 1 < argc) {
             repeats = std::max(1, std::atoi(argv[++i]));
+        } else if (!std::strcmp(argv[i], "--preroll") && i + 1 < argc) {
+            preroll = uint32_t(std::min(std::max(0, std::atoi(argv[++i])), int(kMaxPrerollFrames)));
         } else if (std::sscanf(argv[i], "%dx%d", &w, &h) == 2 && w >= 16 && h >= 16 && w <= 7680 && h <= 4320) {
             sizes.push_back({w, h});
         } else {
-            std::fprintf(stderr, "usage: edit_bench [--repeats N] [WxH ...]\n");
+            std::fprintf(stderr, "usage: edit_bench [--repeats N] [--preroll FRAMES] [WxH ...]\n");
             return 2;
         }
     }
@@ -163,7 +167,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "edit_bench: %s\n", error);
         return 1;
     }
-    for (const auto& size : sizes) benchDrawing(size.first, size.second, repeats);
+    for (const auto& size : sizes) benchDrawing(size.first, size.second, repeats, preroll);
     closeHeadlessGl(gl);
     return 0;
 }

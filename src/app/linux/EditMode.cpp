@@ -28,7 +28,7 @@
 
 const char* const kEditUsage =
     "usage: thawline --edit [--timeline FILE] [--shaders DIR] [--sync HOST:PORT] [--size WxH]\n"
-    "                       [--frame-log FILE] [-h | --help]\n"
+    "                       [--preroll N] [--frame-log FILE] [-h | --help]\n"
     "\n"
     "Plays the show in a resizable window for editing, with the song from a\n"
     "render of the whole song. A sync editor at --sync (default 127.0.0.1:1338)\n"
@@ -41,6 +41,8 @@ const char* const kEditUsage =
     "                   current folder)\n"
     "  --shaders DIR    the HLSL folder (default: src/content/shaders, found alike)\n"
     "  --size WxH       the window's first size (default 960x540)\n"
+    "  --preroll N      after a seek, N frames (1/60 s each, default 15, at most 600)\n"
+    "                   before the row are drawn unseen to rebuild the melt trail\n"
     "  --frame-log FILE one line per drawn frame: its played frame, row and a hash of\n"
     "                   its pixels (for tests; reads every frame back)\n";
 
@@ -296,7 +298,7 @@ uint64_t showEndFrame() {
 }  // namespace
 
 int parseEditOptions(int argc, char** argv, EditOptions& options) {
-    options = EditOptions{nullptr, nullptr, kSyncDefaultAddress, 960, 540, nullptr};
+    options = EditOptions{nullptr, nullptr, kSyncDefaultAddress, 960, 540, kDefaultPrerollFrames, nullptr};
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
         if (!std::strcmp(arg, "-h") || !std::strcmp(arg, "--help")) {
@@ -309,7 +311,8 @@ int parseEditOptions(int argc, char** argv, EditOptions& options) {
                              : !std::strcmp(arg, "--frame-log") ? &options.frameLogPath
                                                                 : nullptr;
         const bool size = !std::strcmp(arg, "--size");
-        if (!value && !size) {
+        const bool preroll = !std::strcmp(arg, "--preroll");
+        if (!value && !size && !preroll) {
             std::fprintf(stderr, "thawline: unknown option %s (try --edit --help)\n", arg);
             return 2;
         }
@@ -322,9 +325,19 @@ int parseEditOptions(int argc, char** argv, EditOptions& options) {
             *value = given;
             continue;
         }
+        char extra = 0;
+        if (preroll) {
+            unsigned frames = 0;
+            if (std::sscanf(given, "%u%c", &frames, &extra) != 1 || frames > kMaxPrerollFrames || given[0] == '-') {
+                std::fprintf(stderr, "thawline: --preroll %s is not a frame count from 0 to %u\n", given,
+                             kMaxPrerollFrames);
+                return 2;
+            }
+            options.prerollFrames = frames;
+            continue;
+        }
         int w = 0;
         int h = 0;
-        char extra = 0;
         if (std::sscanf(given, "%dx%d%c", &w, &h, &extra) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192) {
             std::fprintf(stderr, "thawline: --size %s is not WxH between 16 and 8192\n", given);
             return 2;
@@ -435,7 +448,7 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
         // Paused, the picture holds: it is drawn again only when asked.
         const float time = musicTimeFromFrames(uint32_t(position));
         const bool draw = edit.redraw || !edit.paused;
-        if (edit.redraw) prerollTrail(edit.session, edit.frameIndex, time, edit.previousTime);
+        if (edit.redraw) prerollTrail(edit.session, edit.options->prerollFrames, edit.frameIndex, time, edit.previousTime);
         edit.redraw = false;
         if (draw) {
             drawShowSessionFrame(edit.session, edit.frameIndex++, time, time - edit.previousTime);

@@ -26,6 +26,7 @@ struct EditOptions {
     const char* syncAddress;
     int32_t width;  // the window's first size
     int32_t height;
+    uint32_t prerollFrames;    // drawn unseen after a seek to rebuild the melt trail
     const char* frameLogPath;  // tests: one line per drawn frame with its pixels' hash
 };
 

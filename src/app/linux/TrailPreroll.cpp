@@ -3,6 +3,7 @@
 #include <GLES3/gl3.h>
 
 #include <initializer_list>
+#include <vector>
 
 #include "Orrery/gfx/GraphRuntime.h"
 
@@ -25,15 +26,27 @@ void clearTrail(ShowSession& session) {
 
 }  // namespace
 
-void prerollTrail(ShowSession& session, uint32_t& frameIndex, float time, float& previousTime) {
+void prerollTrail(ShowSession& session, uint32_t frames, uint32_t& frameIndex, float time, float& previousTime) {
     clearTrail(session);
     uint32_t steps = uint32_t(time / kPrerollStep);
-    if (steps > kPrerollSteps) steps = kPrerollSteps;
+    if (steps > frames) steps = frames;
     float previous = time - float(steps) * kPrerollStep;
+
+    // Only the trail's own pass feeds back, and it reads nothing the others
+    // draw: the others are left out of the unseen frames (a pass entry
+    // without its pass is skipped) and put back afterwards.
+    Orrery::Gfx::GraphRuntime& runtime = *session.show.runtime;
+    std::vector<void*> kept(runtime.passes.count);
+    for (uint32_t i = 0; i < runtime.passes.count; ++i) {
+        kept[i] = runtime.passes[i].pass;
+        if (kept[i] != session.show.scrollPass) runtime.passes[i].pass = nullptr;
+    }
     for (uint32_t k = steps; k > 0; --k) {
         const float at = time - float(k) * kPrerollStep;
-        drawShowSessionFrame(session, frameIndex++, at, at - previous);
+        prepareShowSessionFrame(session, frameIndex++, at, at - previous);
+        runtime.runFrame();
         previous = at;
     }
+    for (uint32_t i = 0; i < runtime.passes.count; ++i) runtime.passes[i].pass = kept[i];
     previousTime = steps ? previous : time;
 }

@@ -159,7 +159,7 @@ class Editor:
         self.send(b"\x05")
 
 
-for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2)):
+for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2), (["--edit", "--preroll", "-1"], 2)):
     run = subprocess.run([exe] + args, capture_output=True, text=True)
     if run.returncode != status or (status == 0) != ("usage: thawline --edit" in run.stdout):
         print(f"FAIL: thawline {args}: exit {run.returncode}, {run.stdout!r} {run.stderr!r}", file=sys.stderr)
@@ -168,7 +168,7 @@ for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2)
 editor = Editor()
 env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
 show = subprocess.Popen([exe, "--edit", "--timeline", timeline, "--sync", f"127.0.0.1:{editor.port}",
-                         "--size", "320x180", "--frame-log", frame_log],
+                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
                         stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
 
 # The greeting and the 27 track requests in index order; playing, the show
@@ -293,7 +293,7 @@ for path in (out_path, err_path, frame_log):
     os.remove(path)
 missing = os.path.join(work, "no-such.rocket")
 show = subprocess.Popen([exe, "--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}",
-                         "--size", "320x180", "--frame-log", frame_log],
+                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
                         stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
 wait_for("frames without the file", lambda: len(frames()) > 3)
 show.terminate()
