@@ -41,7 +41,7 @@ log = os.path.join(work, "frames.log")
 def frames():
     got = []
     for line in open(log).read().splitlines() if os.path.exists(log) else []:
-        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) hash ([0-9a-f]{16})", line)
+        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) size \d+x\d+ hash ([0-9a-f]{16})", line)
         if m:
             got.append((int(m[1]), int(m[2]), m[3], m[4]))
     return got

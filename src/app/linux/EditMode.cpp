@@ -41,10 +41,10 @@ const char* const kEditUsage =
     "                   current folder)\n"
     "  --shaders DIR    the HLSL folder (default: src/content/shaders, found alike)\n"
     "  --size WxH       the window's first size (default 960x540)\n"
-    "  --preroll N      after a seek, N frames (1/60 s each, default 15, at most 600)\n"
+    "  --preroll N      after a seek, N frames (1/60 s each, 1 to 600, default 15)\n"
     "                   before the row are drawn unseen to rebuild the melt trail\n"
-    "  --frame-log FILE one line per drawn frame: its played frame, row and a hash of\n"
-    "                   its pixels (for tests; reads every frame back)\n";
+    "  --frame-log FILE one line per drawn frame: its played frame, row, size and a\n"
+    "                   hash of its pixels (for tests; reads every frame back)\n";
 
 namespace {
 
@@ -283,8 +283,9 @@ void logFrame(Edit& edit, uint64_t position, uint32_t row) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, edit.width, edit.height, GL_RGBA, GL_UNSIGNED_BYTE, edit.pixels.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    std::fprintf(edit.frameLog, "frame %llu row %u %s hash %016llx\n", static_cast<unsigned long long>(position), row,
-                 edit.paused ? "paused" : "playing",
+    std::fprintf(edit.frameLog, "frame %llu row %u %s size %dx%d hash %016llx\n",
+                 static_cast<unsigned long long>(position), row, edit.paused ? "paused" : "playing", edit.width,
+                 edit.height,
                  static_cast<unsigned long long>(hashBytes(edit.pixels.data(), edit.pixels.size())));
     std::fflush(edit.frameLog);
 }
@@ -328,8 +329,9 @@ int parseEditOptions(int argc, char** argv, EditOptions& options) {
         char extra = 0;
         if (preroll) {
             unsigned frames = 0;
-            if (std::sscanf(given, "%u%c", &frames, &extra) != 1 || frames > kMaxPrerollFrames || given[0] == '-') {
-                std::fprintf(stderr, "thawline: --preroll %s is not a frame count from 0 to %u\n", given,
+            if (std::sscanf(given, "%u%c", &frames, &extra) != 1 || frames < 1 || frames > kMaxPrerollFrames ||
+                given[0] == '-') {
+                std::fprintf(stderr, "thawline: --preroll %s is not a frame count from 1 to %u\n", given,
                              kMaxPrerollFrames);
                 return 2;
             }

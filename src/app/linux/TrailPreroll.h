@@ -5,7 +5,10 @@
 // pass runs in the unseen frames, but that pass (at the text layer's fixed
 // size) is most of a frame's cost on a software rasterizer, so the frames
 // drawn ahead are a choice: a second's worth gives the trail as playing
-// leaves it, a quarter second most of its look.
+// leaves it, a quarter second most of its look. At least one: the text layer
+// the later passes read is the trail's previous frame, empty right after
+// the clear, so a frame drawn straight after it is black (as the show's
+// very first frame is).
 #pragma once
 
 #include <cstdint>

@@ -60,7 +60,7 @@ def frames():
     """The frame log: (played frame, row, paused, hash) of each drawn frame."""
     got = []
     for line in lines(frame_log):
-        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) hash ([0-9a-f]{16})", line)
+        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) size \d+x\d+ hash ([0-9a-f]{16})", line)
         if m:
             got.append((int(m[1]), int(m[2]), m[3] == "paused", m[4]))
     return got
@@ -159,7 +159,7 @@ class Editor:
         self.send(b"\x05")
 
 
-for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2), (["--edit", "--preroll", "-1"], 2)):
+for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2), (["--edit", "--preroll", "0"], 2)):
     run = subprocess.run([exe] + args, capture_output=True, text=True)
     if run.returncode != status or (status == 0) != ("usage: thawline --edit" in run.stdout):
         print(f"FAIL: thawline {args}: exit {run.returncode}, {run.stdout!r} {run.stderr!r}", file=sys.stderr)
