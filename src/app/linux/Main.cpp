@@ -4,6 +4,7 @@
 // Escape or closing the window ends it, and so does the song's end; without
 // an audio device it plays silent on the wall clock. SIGINT, SIGTERM and
 // SIGHUP end it after the frame, with the shell's status for the signal.
+// `thawline --edit` plays it in a window for editing instead (EditMode.h).
 #include <SDL2/SDL.h>
 #include <GLES3/gl3.h>
 
@@ -16,13 +17,16 @@
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
 #include "app/ShowSession.h"
+#include "app/linux/EditMode.h"
 #include "app/linux/SdlAudio.h"
+#include "app/linux/ShaderReload.h"
 #include "content/module/SongModule.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: thawline [-h | --help]\n"
+    "       thawline --edit [OPTIONS] (see thawline --edit --help)\n"
     "\n"
     "Plays the show full screen on the primary display with its song, on\n"
     "OpenGL ES 3 (EGL). Escape or closing the window ends it early. Without a\n"
@@ -75,6 +79,32 @@ int failNoDisplay() {
     return fail("no display", detail);
 }
 
+// Edit mode with its shaders rebuilt on save; without a watchable folder it
+// says so in one line and runs with the programs it has.
+bool pollShaderReload(void* user, Orrery::Gfx::GraphRuntime& runtime, bool& swapped) {
+    ShaderReload& reload = *static_cast<ShaderReload*>(user);
+    std::vector<ShaderReloadEvent> events;
+    shaderReloadPoll(reload, runtime, events);
+    for (const ShaderReloadEvent& event : events) {
+        std::fprintf(event.fault ? stderr : stdout, "%s\n", event.line.c_str());
+        swapped = swapped || !event.fault;
+    }
+    if (!events.empty()) std::fflush(stdout);
+    return shaderReloadFailing(reload);
+}
+
+int runEditWithShaderReload(SDL_Window* window, const EditOptions& options) {
+    // The passes point into the reload's rebuilt text, so it outlives the loop.
+    static ShaderReload reload;
+    std::string error;
+    EditShaderHook hook = {nullptr, nullptr};
+    if (shaderReloadOpen(reload, options.shaderDir, error))
+        hook = {&reload, pollShaderReload};
+    else
+        std::fprintf(stderr, "thawline: shaders are not reloaded: %s\n", error.c_str());
+    return runEditMode(window, options, hook, stopSignal);
+}
+
 int playShow(SDL_Window* window) {
     int32_t width = 0;
     int32_t height = 0;
@@ -120,7 +150,13 @@ int playShow(SDL_Window* window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
+    const bool edit = argc > 1 && !std::strcmp(argv[1], "--edit");
+    EditOptions editOptions = {};
+    if (edit) {
+        const int parsed = parseEditOptions(argc - 2, argv + 2, editOptions);
+        if (parsed) return parsed == 1 ? 0 : 2;
+    }
+    for (int i = 1; i < argc && !edit; ++i) {
         if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -157,17 +193,20 @@ int main(int argc, char** argv) {
     SDL_DisplayMode mode = {};
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return fail("no display", SDL_GetError());
     SDL_Window* window =
-        SDL_CreateWindow("Thawline", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0), mode.w,
-                         mode.h, SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+        edit ? SDL_CreateWindow("Thawline edit", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0),
+                                editOptions.width, editOptions.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE)
+             : SDL_CreateWindow("Thawline", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0),
+                                mode.w, mode.h,
+                                SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (!window) return fail("cannot open a window", SDL_GetError());
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) return fail("no OpenGL ES 3 context", SDL_GetError());
     if (const char* problem = Orrery::Gfx::glesContextProblem())
         return fail(problem, reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     SDL_GL_SetSwapInterval(1);
-    SDL_ShowCursor(SDL_DISABLE);
+    if (!edit) SDL_ShowCursor(SDL_DISABLE);
 
-    const int status = playShow(window);
+    const int status = edit ? runEditWithShaderReload(window, editOptions) : playShow(window);
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);
     SDL_Quit();

@@ -14,7 +14,7 @@
 #include "app/ShowSession.h"
 #include "app/capture/CapturePlan.h"
 #include "Orrery/gfx/Gles.h"
-#include "app/web/SongRender.h"
+#include "app/SongRender.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"
 #include "content/scene/ShowCheck.h"

@@ -1,4 +1,4 @@
-#include "app/web/SongRender.h"
+#include "app/SongRender.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,0 +1,304 @@
+#!/usr/bin/env python3
+"""thawline --edit driven from the outside, headless (SDL's offscreen video,
+dummy sound), by a scripted sync editor on a loopback port written from the
+protocol: the greeting and the track requests, key changes seen in the
+read-back picture (the frame log's hashes), seeks of the played position,
+pause, a save that gives back the file, a lost and returning editor, and the
+timeline file saved by a text editor, well and badly.
+
+    edit_mode_test.py THAWLINE TIMELINE WORKDIR
+"""
+import fnmatch
+import os
+import re
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import time
+import xml.etree.ElementTree as ET
+
+exe, source_timeline, work = sys.argv[1:4]
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+timeline = os.path.join(work, "thawline.rocket")
+shutil.copyfile(source_timeline, timeline)
+original = open(timeline, "rb").read()
+names = [t.get("name") for t in ET.parse(timeline).getroot().find("tracks")]
+frame_log = os.path.join(work, "frames.log")
+out_path, err_path = os.path.join(work, "out.log"), os.path.join(work, "err.log")
+SEEK_ROW = 420
+
+
+def fail(why):
+    print("FAIL:", why, file=sys.stderr)
+    for path in (out_path, err_path):
+        if os.path.exists(path):
+            print(f"--- {os.path.basename(path)}:\n{open(path).read()[-3000:]}", file=sys.stderr)
+    show.kill()
+    sys.exit(1)
+
+
+def wait_for(what, test, seconds=60.0):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        got = test()
+        if got:
+            return got
+        if show.poll() is not None:
+            fail(f"the show ended (exit {show.returncode}) waiting for {what}")
+        time.sleep(0.05)
+    fail(f"no {what} within {seconds} s")
+
+
+def lines(path):
+    return open(path).read().splitlines() if os.path.exists(path) else []
+
+
+def frames():
+    """The frame log: (played frame, row, paused, hash) of each drawn frame."""
+    got = []
+    for line in lines(frame_log):
+        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) size \d+x\d+ hash ([0-9a-f]{16})", line)
+        if m:
+            got.append((int(m[1]), int(m[2]), m[3] == "paused", m[4]))
+    return got
+
+
+def said(line, after=0):
+    """Waits for `line` (* matches anything) on standard output past the first
+    `after` lines; the count of lines up to it."""
+    def seen():
+        out = lines(out_path)
+        for i in range(after, len(out)):
+            if fnmatch.fnmatchcase(out[i], line):
+                return i + 1
+        return 0
+    return wait_for(f"the line '{line}'", seen)
+
+
+def settled_picture(count_before):
+    """The hash of the first frame drawn after `count_before` log lines."""
+    wait_for("a new frame", lambda: len(frames()) > count_before)
+    return frames()[count_before][3]
+
+
+class Editor:
+    def __init__(self):
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.port = self.listener.getsockname()[1]
+        self.peer, self.pending = None, b""
+
+    def accept(self):
+        self.listener.settimeout(30)
+        self.peer, _ = self.listener.accept()
+        self.peer.settimeout(30)
+        self.pending = b""
+
+    def read(self, n):
+        while len(self.pending) < n:
+            chunk = self.peer.recv(4096)
+            if not chunk:
+                fail("the show closed the connection")
+            self.pending += chunk
+        got, self.pending = self.pending[:n], self.pending[n:]
+        return got
+
+    def handshake(self):
+        if self.read(19) != b"hello, synctracker!":
+            fail("not the client's greeting")
+        self.peer.sendall(b"hello, demo!")
+        asked = []
+        while len(asked) < len(names):
+            command = self.read(1)[0]
+            if command == 3:  # a row while playing may come between
+                self.read(4)
+                continue
+            if command != 2:
+                fail(f"command {command} before the tracks were asked for")
+            size = struct.unpack(">I", self.read(4))[0]
+            asked.append(self.read(size).decode())
+        if asked != names:
+            fail(f"tracks asked for {asked}, not the file's {names}")
+
+    def rows_sent(self, seconds):
+        """The SET_ROWs the show sends within `seconds`."""
+        rows, end = [], time.monotonic() + seconds
+        self.peer.settimeout(0.1)
+        while time.monotonic() < end:
+            try:
+                self.pending += self.peer.recv(4096)
+            except socket.timeout:
+                pass
+            while len(self.pending) >= 5 and self.pending[0] == 3:
+                rows.append(struct.unpack(">I", self.pending[1:5])[0])
+                self.pending = self.pending[5:]
+        self.peer.settimeout(30)
+        return rows
+
+    def send(self, data):
+        self.peer.sendall(data)
+
+    def set_key(self, track, row, value, interpolation=0):
+        self.send(struct.pack(">BIIfB", 0, track, row, value, interpolation))
+
+    def delete_key(self, track, row):
+        self.send(struct.pack(">BII", 1, track, row))
+
+    def set_row(self, row):
+        self.send(struct.pack(">BI", 3, row))
+
+    def pause(self, on):
+        self.send(struct.pack(">BB", 4, 1 if on else 0))
+
+    def save(self):
+        self.send(b"\x05")
+
+
+for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2), (["--edit", "--preroll", "0"], 2)):
+    run = subprocess.run([exe] + args, capture_output=True, text=True)
+    if run.returncode != status or (status == 0) != ("usage: thawline --edit" in run.stdout):
+        print(f"FAIL: thawline {args}: exit {run.returncode}, {run.stdout!r} {run.stderr!r}", file=sys.stderr)
+        sys.exit(1)
+
+editor = Editor()
+env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
+show = subprocess.Popen([exe, "--edit", "--timeline", timeline, "--sync", f"127.0.0.1:{editor.port}",
+                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
+                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
+
+# The greeting and the 27 track requests in index order; playing, the show
+# tells the editor its row as it moves.
+editor.accept()
+editor.handshake()
+n = said("connected to *")
+rows = editor.rows_sent(2.0)
+if len(rows) < 2 or rows != sorted(rows) or len(set(rows)) != len(rows):
+    fail(f"rows sent while playing: {rows}")
+
+# PAUSE holds the song and the picture: nothing more is sent, the clock stands.
+editor.pause(True)
+n = said("paused", n)
+editor.rows_sent(0.5)  # those on their way before the pause
+held = len(frames())
+if editor.rows_sent(1.5):
+    fail("rows sent while paused")
+if len(frames()) != held:
+    fail("frames drawn while paused with nothing changed")
+
+# SET_ROW seeks the played position to the row's frame, exactly, and the picture.
+expected_frame = round(SEEK_ROW * 44100 * 3 / 68)
+count = len(frames())
+editor.set_row(SEEK_ROW)
+n = said(f"seek to row {SEEK_ROW}", n)
+wait_for("the sought frame", lambda: len(frames()) > count)
+frame, row, paused, before = frames()[count]
+if (frame, row, paused) != (expected_frame, SEEK_ROW, True):
+    fail(f"after SET_ROW {SEEK_ROW}: frame {frame} row {row} paused {paused}, not frame {expected_frame}")
+# Seeking to the same row again draws the same picture: the trail is rebuilt, not carried.
+count = len(frames())
+editor.set_row(SEEK_ROW)
+n = said(f"seek to row {SEEK_ROW}", n)
+if settled_picture(count) != before:
+    fail("the same row drew a different picture on a second seek")
+
+# A key changes the picture at once; deleting it gives the picture back.
+track = names.index("GLOBE_BRIGHTNESS")
+count = len(frames())
+editor.set_key(track, SEEK_ROW - 8, 40.0, 0)
+changed = settled_picture(count)
+if changed == before:
+    fail("SET_KEY did not change the picture")
+count = len(frames())
+editor.delete_key(track, SEEK_ROW - 8)
+if settled_picture(count) != before:
+    fail("DELETE_KEY did not give the picture back")
+
+# SAVE_TRACKS after the key was set and deleted writes the file as it was.
+editor.save()
+n = said(f"saved * keys to {timeline}", n)
+if open(timeline, "rb").read() != original:
+    fail("the saved file differs from the original")
+
+# Saving the file from a text editor (a new file renamed over it) reloads it.
+tree = ET.parse(timeline)
+for t in tree.getroot().find("tracks"):
+    if t.get("name") == "GLOBE_BRIGHTNESS":
+        ET.SubElement(t, "key", row="1300", value="1", interpolation="0")  # past the sought row
+        keys = sorted(t, key=lambda k: int(k.get("row")))
+        t[:] = keys
+        for k in t:
+            if int(k.get("row")) <= SEEK_ROW - 8:
+                last_before = k
+        last_before.set("value", "40")
+
+
+def save_as_editor(text):
+    temporary = timeline + ".saving"
+    open(temporary, "wb").write(text)
+    os.replace(temporary, timeline)
+
+
+count = len(frames())
+save_as_editor(ET.tostring(tree.getroot(), encoding="utf-8", xml_declaration=True))
+n = said(f"reloaded * keys from {timeline}", n)
+edited = settled_picture(count)
+if edited == before:
+    fail("the reloaded file did not change the picture")
+# A broken save: one line on standard error, the keys and picture stay.
+errors = len(lines(err_path))
+count = len(frames())
+save_as_editor(original.replace(b'row="', b'rov="', 1))
+wait_for("the reader's line", lambda: len(lines(err_path)) > errors)
+line = lines(err_path)[errors]
+if not line.startswith(f"thawline: {timeline}:") or "keeping the keys" not in line:
+    fail(f"not the reader's one line: {line}")
+time.sleep(0.5)
+if any(f[3] != edited for f in frames()[count:]):
+    fail("the broken file changed the picture")
+count = len(frames())
+save_as_editor(original)
+n = said(f"reloaded * keys from {timeline}", n)
+if settled_picture(count) != before:
+    fail("the original file did not bring the picture back")
+
+# PAUSE off: the song plays on from the row, the show tells the editor its rows.
+editor.pause(False)
+n = said("playing", n)
+rows = editor.rows_sent(1.5)
+if not rows or rows[0] < SEEK_ROW or rows != sorted(rows):
+    fail(f"rows sent after playing on from {SEEK_ROW}: {rows}")
+
+# An editor that goes away: one line, the show plays on and takes the editor back.
+count = len(frames())
+editor.peer.close()
+n = said("disconnected from *", n)
+wait_for("frames while no editor listens", lambda: len(frames()) > count + 3)
+editor.accept()
+editor.handshake()
+n = said("connected to *", n)
+
+show.terminate()
+if show.wait(30) != 143:
+    fail(f"exit {show.returncode} on SIGTERM, not 143")
+unexpected = [l for l in lines(err_path) if "keeping the keys" not in l]
+if unexpected:
+    fail(f"unexpected lines on standard error: {unexpected}")
+# A timeline file that is not there: one line, and the show plays its built-in keys.
+for path in (out_path, err_path, frame_log):
+    os.remove(path)
+missing = os.path.join(work, "no-such.rocket")
+show = subprocess.Popen([exe, "--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}",
+                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
+                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
+wait_for("frames without the file", lambda: len(frames()) > 3)
+show.terminate()
+show.wait(30)
+if len(lines(err_path)) != 1 or not lines(err_path)[0].startswith(f"thawline: {missing}"):
+    fail(f"not one line about the missing file: {lines(err_path)}")
+
+print("edit mode: handshake, keys, seeks, pause, save, reload and reconnection as expected")
