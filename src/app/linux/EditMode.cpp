@@ -21,10 +21,7 @@
 #include "content/timeline/Timeline.h"
 #include "content/timeline/TimelineFile.h"
 #include "edit/SyncLink.h"
-
-#ifndef THAW_SOURCE_DIR
-#define THAW_SOURCE_DIR "."
-#endif
+#include "app/linux/BuildTree.h"
 
 const char* const kEditUsage =
     "usage: thawline --edit [--timeline FILE] [--shaders DIR] [--sync HOST:PORT] [--size WxH]\n"
@@ -59,11 +56,12 @@ bool fileExists(const std::string& path) {
     return file != nullptr;
 }
 
-// The checkout's copy of `relative`: the one thawline was built from, else
-// the current folder's.
+// The checkout's copy of `relative`: the one thawline was built from (found
+// through its build tree), else the current folder's.
 std::string checkoutPath(const char* relative) {
-    const std::string built = std::string(THAW_SOURCE_DIR) + "/" + relative;
-    return fileExists(built) ? built : std::string(relative);
+    const std::string source = buildTreeSourceDir(findBuildTree());
+    const std::string built = source + "/" + relative;
+    return !source.empty() && fileExists(built) ? built : std::string(relative);
 }
 
 struct Edit {

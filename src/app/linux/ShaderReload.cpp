@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "Orrery/gfx/Gles.h"
+#include "app/linux/BuildTree.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "ShaderChain.h"
 #include "content/shaders/ShaderBlobs.h"
@@ -103,12 +104,12 @@ std::vector<std::string> chainCommand(const ShaderReload& reload, const ShaderRe
     steps[0].push_back(THAW_SHADER_CHAIN_GLSLANG);
     for (const char* flag : glslangFlags) steps[0].push_back(flag);
     steps[0].insert(steps[0].end(), {"-S", program.stage, "-e", program.entry, "-I" + reload.shaderDir,
-                                     std::string("-I") + THAW_SHADER_CHAIN_GENERATED_INCLUDES, "-o",
+                                     "-I" + reload.buildTree + "/" + THAW_SHADER_CHAIN_GENERATED_INCLUDES, "-o",
                                      workPath(reload, program, ".raw.spv"), reload.shaderDir + "/" + program.source});
     steps[1].push_back(THAW_SHADER_CHAIN_SPIRV_OPT);
     for (const char* flag : optFlags) steps[1].push_back(flag);
     steps[1].insert(steps[1].end(), {workPath(reload, program, ".raw.spv"), "-o", workPath(reload, program, ".spv")});
-    steps[2] = {THAW_SHADER_CHAIN_THAW_GLSL, workPath(reload, program, ".spv"), "-o", workPath(reload, program, ".glsl")};
+    steps[2] = {reload.buildTree + "/" + THAW_SHADER_CHAIN_THAW_GLSL, workPath(reload, program, ".spv"), "-o", workPath(reload, program, ".glsl")};
     std::string script;
     for (int i = 0; i < 3; ++i) {
         for (const std::string& word : steps[i]) script += shellQuoted(word) + " ";
@@ -274,6 +275,12 @@ void startNext(ShaderReload& reload, std::vector<ShaderReloadEvent>& events) {
 bool shaderReloadOpen(ShaderReload& reload, const char* shaderDir, std::string& error) {
     shaderReloadClose(reload);
     reload.shaderDir = shaderDir;
+    // The converter and the generated includes are the build tree's own.
+    reload.buildTree = findBuildTree();
+    if (reload.buildTree.empty()) {
+        error = "no build tree above the program (the shader tools are a build's)";
+        return false;
+    }
     reload.notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (reload.notify < 0) {
         error = std::string("cannot watch shaders: ") + strerror(errno);

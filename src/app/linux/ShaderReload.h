@@ -67,6 +67,7 @@ struct ShaderReloadProgram {
 
 struct ShaderReload {
     std::string shaderDir;
+    std::string buildTree;   // the build the program runs from: its converter and generated includes
     std::string workDir;     // the chain's intermediate files (a temporary folder)
     int notify = -1;         // inotify descriptor
     std::vector<ShaderReloadProgram> programs;
