@@ -24,6 +24,31 @@ set(THAW_SPIRV_OPT_FLAGS --legalize-hlsl -O --merge-return --eliminate-dead-code
 # (thaw_write_shader_chain), so that both build the same code.
 set(THAW_GLSLANG_FLAGS -D -V --hlsl-offsets -fhlsl_functionality1)
 
+# THAW_SHADER_PROGRAMS holds three fields a program (name, HLSL source,
+# stage). thaw_shader_program_indices(<var>) lists the programs' indices;
+# thaw_shader_program(<index> <name_var> <source_var> <stage_var>) reads one.
+function(thaw_shader_program_indices out_var)
+  list(LENGTH THAW_SHADER_PROGRAMS fields)
+  math(EXPR last "${fields} / 3 - 1")
+  set(indices "")
+  foreach(k RANGE 0 ${last})
+    list(APPEND indices ${k})
+  endforeach()
+  set(${out_var} ${indices} PARENT_SCOPE)
+endfunction()
+
+function(thaw_shader_program index name_var source_var stage_var)
+  math(EXPR at "${index} * 3")
+  list(GET THAW_SHADER_PROGRAMS ${at} name)
+  math(EXPR at "${at} + 1")
+  list(GET THAW_SHADER_PROGRAMS ${at} source)
+  math(EXPR at "${at} + 1")
+  list(GET THAW_SHADER_PROGRAMS ${at} stage)
+  set(${name_var} ${name} PARENT_SCOPE)
+  set(${source_var} ${source} PARENT_SCOPE)
+  set(${stage_var} ${stage} PARENT_SCOPE)
+endfunction()
+
 # thaw_hlsl_stage(<stage> <glslang_stage_var> <entry_var>): glslang's stage
 # name and the default entry point of stage vs or ps.
 function(thaw_hlsl_stage stage glslang_stage_var entry_var)
@@ -116,16 +141,10 @@ function(thaw_write_shader_chain header)
   foreach(flag IN LISTS THAW_SPIRV_OPT_FLAGS)
     string(APPEND quoted_opt "\"${flag}\", ")
   endforeach()
-  set(programs ${THAW_SHADER_PROGRAMS})
-  list(LENGTH programs count)
-  math(EXPR last "${count} - 1")
   set(table "")
-  foreach(i RANGE 0 ${last} 3)
-    math(EXPR at_source "${i} + 1")
-    math(EXPR at_stage "${i} + 2")
-    list(GET programs ${i} name)
-    list(GET programs ${at_source} source)
-    list(GET programs ${at_stage} stage)
+  thaw_shader_program_indices(indices)
+  foreach(k IN LISTS indices)
+    thaw_shader_program(${k} name source stage)
     thaw_hlsl_stage(${stage} glslang_stage entry)
     string(APPEND table " \\\n    X(${name}, \"${source}\", \"${glslang_stage}\", \"${entry}\")")
   endforeach()
