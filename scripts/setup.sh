@@ -14,7 +14,7 @@ packages=(
   ffmpeg fonts-dejavu-core python3 vkd3d-compiler bc
   libsdl2-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   spirv-cross libspirv-cross-c-shared-dev libpugixml-dev
-  emscripten chromium chromium-driver python3-selenium
+  emscripten chromium chromium-driver python3-selenium python3-websockets
 )
 
 missing=()
