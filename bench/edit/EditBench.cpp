@@ -26,7 +26,7 @@
 #include "app/linux/FileWatch.h"
 #include "app/linux/HeadlessGl.h"
 #include "app/linux/SongPlayer.h"
-#include "app/linux/TrailPreroll.h"
+#include "app/edit/TrailPreroll.h"
 #include "content/module/SongModule.h"
 #include "content/timeline/ShowParameters.h"
 #include "edit/SyncLink.h"

@@ -21,27 +21,17 @@ constexpr double kConnectSeconds = 3.0;
 // floods cannot hold a frame; the rest waits in the socket for the next one.
 constexpr size_t kReadPerPoll = 1 << 16;
 
-void emit(SyncLink& link, SyncEventKind kind, const char* line, bool fault = false, uint32_t row = 0,
-          uint32_t keys = 0) {
-    if (!link.setup.onEvent) return;
-    SyncEvent event{kind, row, keys, fault, line};
-    link.setup.onEvent(link.setup.user, event);
-}
-
 void closeSocket(SyncLink& link) {
     if (link.socket >= 0) close(link.socket);
     link.socket = -1;
     link.state = SyncLinkState::Waiting;
-    link.outbox.size = 0;
 }
 
-// Ends a connection the caller was told of (or whose greeting was under
-// way) with the line that says why.
+// Ends a connection, with the line that says why when the caller had been
+// told of it (or its greeting was under way).
 void drop(SyncLink& link, const char* why, bool fault) {
-    char line[320];  // room for the whole address and reason
-    std::snprintf(line, sizeof line, "disconnected from %s: %s", link.where, why);
     closeSocket(link);
-    emit(link, SyncEventKind::Disconnected, line, fault);
+    syncSessionClosed(link.session, why, fault);
 }
 
 void startAttempt(SyncLink& link, double now) {
@@ -76,16 +66,15 @@ void finishConnect(SyncLink& link, double now) {
         return;
     }
     link.state = SyncLinkState::Greeting;
-    link.greetingSize = 0;
-    link.outbox.size = 0;
-    syncWriteGreeting(link.outbox);
+    syncSessionOpen(link.session);
 }
 
 // Sends what the socket takes now. False when the connection broke.
 bool flush(SyncLink& link) {
+    SyncOutbox& outbox = link.session.outbox;
     size_t sent = 0;
-    while (sent < link.outbox.size) {
-        const ssize_t n = send(link.socket, link.outbox.bytes + sent, link.outbox.size - sent, MSG_NOSIGNAL);
+    while (sent < outbox.size) {
+        const ssize_t n = send(link.socket, outbox.bytes + sent, outbox.size - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<size_t>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -96,8 +85,8 @@ bool flush(SyncLink& link) {
             return false;
         }
     }
-    std::memmove(link.outbox.bytes, link.outbox.bytes + sent, link.outbox.size - sent);
-    link.outbox.size -= sent;
+    std::memmove(outbox.bytes, outbox.bytes + sent, outbox.size - sent);
+    outbox.size -= sent;
     return true;
 }
 
@@ -116,13 +105,9 @@ ssize_t receive(SyncLink& link, uint8_t* buffer, size_t size) {
 
 void dropOnReceive(SyncLink& link, ssize_t result) {
     if (result == -1) {
-        if (link.state == SyncLinkState::Connected && syncReaderTruncated(link.reader)) {
-            drop(link, link.reader.fault, true);
-        } else {
-            drop(link, link.state == SyncLinkState::Connected ? "the editor closed the connection"
-                                                              : "the connection closed during the greeting",
-                 false);
-        }
+        drop(link, link.state == SyncLinkState::Connected ? "the editor closed the connection"
+                                                          : "the connection closed during the greeting",
+             false);
     } else {
         char why[160];
         std::snprintf(why, sizeof why, "%s", std::strerror(errno));
@@ -131,69 +116,13 @@ void dropOnReceive(SyncLink& link, ssize_t result) {
 }
 
 void finishGreeting(SyncLink& link) {
-    uint8_t* into = link.greeting + link.greetingSize;
-    const ssize_t n = receive(link, into, kSyncServerGreetingSize - link.greetingSize);
+    uint8_t buffer[kSyncServerGreetingSize];
+    SyncSession& session = link.session;
+    const ssize_t n = receive(link, buffer, kSyncServerGreetingSize - session.greetingSize);
     if (n < 0) return dropOnReceive(link, n);
-    link.greetingSize += static_cast<uint32_t>(n);
-    if (std::memcmp(link.greeting, kSyncServerGreeting, link.greetingSize) != 0)
-        return drop(link, "the server's greeting is not a sync editor's", true);
-    if (link.greetingSize < kSyncServerGreetingSize) return;
-
-    const TrackNames& names = link.setup.names;
-    for (uint32_t i = 0; i < names.count; ++i) {
-        if (!syncWriteGetTrack(link.outbox, names.names[i], std::strlen(names.names[i])))
-            return drop(link, "a track name cannot be asked for (empty, or too many to send)", true);
-    }
-    syncReaderInit(link.reader, names.count, link.setup.rows);
-    link.state = SyncLinkState::Connected;
-    link.rowSent = false;
-    char line[160];
-    std::snprintf(line, sizeof line, "connected to %s", link.where);
-    emit(link, SyncEventKind::Connected, line);
-}
-
-void save(SyncLink& link, const TrackSet& tracks) {
-    uint32_t keys = 0;
-    for (uint32_t i = 0; i < tracks.tracks.count; ++i) keys += tracks.tracks[i].keys.count;
-    std::string error;
-    char line[512];
-    if (writeTimelineFile(link.setup.timelinePath, tracks, link.setup.rows, link.setup.names, error)) {
-        std::snprintf(line, sizeof line, "saved %u keys to %s", keys, link.setup.timelinePath);
-        emit(link, SyncEventKind::Saved, line, false, 0, keys);
-    } else {
-        std::snprintf(line, sizeof line, "could not save %s: %s", link.setup.timelinePath,
-                      error.c_str());
-        emit(link, SyncEventKind::SaveFailed, line, true);
-    }
-}
-
-// False when the message closed the connection.
-bool apply(SyncLink& link, const SyncMessage& message, TrackSet& tracks) {
-    char line[160];
-    switch (message.command) {
-        case SyncCommand::SetKey:
-            if (!trackSetKey(tracks, message.track, message.row, message.value, message.interpolation)) {
-                std::snprintf(line, sizeof line, "no memory for a key at row %u of track %u", message.row,
-                              message.track);
-                drop(link, line, true);
-                return false;
-            }
-            break;
-        case SyncCommand::DeleteKey: trackDeleteKey(tracks, message.track, message.row); break;
-        case SyncCommand::SetRow:
-            link.lastRow = message.row;  // the editor knows where it put the cursor
-            link.rowSent = true;
-            syncSeekLine(line, sizeof line, message.row);
-            emit(link, SyncEventKind::Seek, line, false, message.row);
-            break;
-        case SyncCommand::Pause:
-            emit(link, message.pause ? SyncEventKind::Paused : SyncEventKind::Playing,
-                 message.pause ? "paused" : "playing");
-            break;
-        case SyncCommand::SaveTracks: save(link, tracks); break;
-        case SyncCommand::GetTrack: break;  // the reader refuses it
-    }
-    return true;
+    size_t used = 0;
+    if (syncSessionGreet(session, buffer, size_t(n), used) == SyncTake::Fault) return drop(link, session.fault, true);
+    if (session.state == SyncSessionState::Connected) link.state = SyncLinkState::Connected;
 }
 
 void readMessages(SyncLink& link, TrackSet& tracks) {
@@ -204,14 +133,16 @@ void readMessages(SyncLink& link, TrackSet& tracks) {
         if (n == 0) return;
         if (n < 0) return dropOnReceive(link, n);
         total += static_cast<size_t>(n);
-        size_t at = 0;
-        while (at < static_cast<size_t>(n)) {
-            SyncMessage message;
-            const SyncReadResult result = syncRead(link.reader, buffer + at, static_cast<size_t>(n) - at, at, message);
-            if (result == SyncReadResult::Fault) return drop(link, link.reader.fault, true);
-            if (result == SyncReadResult::Message && !apply(link, message, tracks)) return;
-        }
+        if (syncSessionReceive(link.session, buffer, size_t(n), tracks) == SyncTake::Fault)
+            return drop(link, link.session.fault, true);
     }
+}
+
+bool saveToFile(void* user, const TrackSet& tracks, uint32_t rows, TrackNames names, std::string& where,
+                std::string& error) {
+    const SyncLink& link = *static_cast<const SyncLink*>(user);
+    where = link.setup.timelinePath;
+    return writeTimelineFile(link.setup.timelinePath, tracks, rows, names, error);
 }
 
 }  // namespace
@@ -224,11 +155,12 @@ bool syncLinkInit(SyncLink& link, const SyncLinkSetup& setup, std::string& error
     const char* address = setup.address ? setup.address : kSyncDefaultAddress;
     const size_t length = std::strlen(address);
     const char* colon = std::strrchr(address, ':');
-    if (!colon || colon == address || colon[1] == '\0' || length >= sizeof link.where) {
+    if (!colon || colon == address || colon[1] == '\0' || length >= sizeof link.session.where) {
         error = std::string("sync: '") + address + "' is not HOST:PORT";
         return false;
     }
-    std::snprintf(link.where, sizeof link.where, "%s", address);
+    // Saves call back with the link: it must stay where it was initialised.
+    syncSessionInit(link.session, {setup.names, setup.rows, setup.onEvent, setup.user, saveToFile, &link}, address);
     std::string host(address, colon);
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
 
@@ -265,17 +197,13 @@ void syncLinkPoll(SyncLink& link, double now, TrackSet& tracks) {
 }
 
 void syncLinkPlayingRow(SyncLink& link, uint32_t row, bool playing) {
-    if (!playing || link.state != SyncLinkState::Connected) return;
-    if (link.rowSent && row == link.lastRow) return;
-    // A full outbox means the editor has stopped reading; the row goes out
-    // with a later change once it reads again.
-    if (!syncWriteSetRow(link.outbox, row)) return;
-    link.lastRow = row;
-    link.rowSent = true;
+    syncSessionPlayingRow(link.session, row, playing);
 }
 
 bool syncLinkConnected(const SyncLink& link) { return link.state == SyncLinkState::Connected; }
 
-void syncLinkClose(SyncLink& link) { closeSocket(link); }
-
-void syncSeekLine(char* out, size_t size, uint32_t row) { std::snprintf(out, size, "seek to row %u", row); }
+void syncLinkClose(SyncLink& link) {
+    closeSocket(link);
+    link.session.state = SyncSessionState::Closed;
+    link.session.outbox.size = 0;
+}

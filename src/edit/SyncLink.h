@@ -18,29 +18,9 @@
 
 #include "anim/TrackSet.h"
 #include "content/timeline/TimelineFile.h"
-#include "edit/SyncMessages.h"
+#include "edit/SyncSession.h"
 
 constexpr char kSyncDefaultAddress[] = "127.0.0.1:1338";
-
-enum class SyncEventKind {
-    Connected,
-    Disconnected,  // the line says why
-    Paused,
-    Playing,
-    Seek,       // row: the row to play from
-    Saved,      // keys: how many were written
-    SaveFailed  // the line holds the writer's fault
-};
-
-struct SyncEvent {
-    SyncEventKind kind;
-    uint32_t row;
-    uint32_t keys;
-    bool fault;        // a malformed message or a failed save: the line suits stderr
-    const char* line;  // one line without newline, valid during the call
-};
-
-using SyncEventHandler = void (*)(void* user, const SyncEvent& event);
 
 struct SyncLinkSetup {
     const char* address;       // "HOST:PORT" ("[V6]:PORT" too); null for kSyncDefaultAddress
@@ -57,17 +37,11 @@ struct SyncLink {
     SyncLinkSetup setup;
     sockaddr_storage address;
     socklen_t addressSize;
-    char where[128];  // the address as given, for the lines
-    int socket;       // -1 while Waiting
+    int socket;  // -1 while Waiting
     SyncLinkState state;
     double attemptTime;  // when the last connection attempt began
     bool attempted;
-    uint8_t greeting[kSyncServerGreetingSize];
-    uint32_t greetingSize;
-    SyncReader reader;
-    SyncOutbox outbox;
-    bool rowSent;
-    uint32_t lastRow;  // the row the editor last heard of, from either side
+    SyncSession session;  // the conversation; its `where` is the address as given
 };
 
 // Resolves the address (once, here: the frame loop never waits on a name
@@ -88,6 +62,3 @@ bool syncLinkConnected(const SyncLink& link);
 
 // Closes the connection without an event.
 void syncLinkClose(SyncLink& link);
-
-// The line for a seek, the same whether the editor or the keyboard asked.
-void syncSeekLine(char* out, size_t size, uint32_t row);

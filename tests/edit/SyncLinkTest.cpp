@@ -316,7 +316,7 @@ TEST(SyncLinkAddress, NumericHostsOfEitherFamilyResolveAndAnythingElseIsOneLine)
     std::string error;
     const SyncLinkSetup setup{nullptr, kNames, 1344, "unused.rocket", nullptr, nullptr};
     EXPECT_TRUE(syncLinkInit(link, setup, error));  // the default, 127.0.0.1:1338
-    EXPECT_STREQ(link.where, "127.0.0.1:1338");
+    EXPECT_STREQ(link.session.where, "127.0.0.1:1338");
     SyncLinkSetup v6 = setup;
     v6.address = "[::1]:1338";
     EXPECT_TRUE(syncLinkInit(link, v6, error));

@@ -12,10 +12,10 @@
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
 #include "app/ShowSession.h"
-#include "app/Transport.h"
+#include "app/edit/EditCore.h"
+#include "app/edit/TrailPreroll.h"
 #include "app/linux/FileWatch.h"
 #include "app/linux/SongPlayer.h"
-#include "app/linux/TrailPreroll.h"
 #include "content/module/SongModule.h"
 #include "content/timeline/ShowParameters.h"
 #include "content/timeline/Timeline.h"
@@ -72,16 +72,11 @@ struct Edit {
     int32_t width;
     int32_t height;
     SongPlayer song;
-    Transport transport;
+    EditCore core;
     SyncLink link;
     bool linked;
     FileWatch watch;
     uint32_t rows;
-    bool paused;
-    bool redraw;  // the current position is drawn afresh, its trail built again
-    uint64_t keysStamp;
-    uint32_t frameIndex;
-    float previousTime;
     std::FILE* frameLog;
     GLuint readFramebuffer;
     std::vector<uint8_t> pixels;
@@ -92,19 +87,9 @@ struct Edit {
     bool shaderError;
 };
 
-uint64_t hashBytes(const uint8_t* bytes, size_t size, uint64_t hash = 1469598103934665603ull) {
+uint64_t hashBytes(const uint8_t* bytes, size_t size) {
+    uint64_t hash = 1469598103934665603ull;
     for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-    return hash;
-}
-
-// Changes of keys the editor made while paused ask for a new picture.
-uint64_t keysStamp(const TrackSet& set) {
-    uint64_t hash = hashBytes(reinterpret_cast<const uint8_t*>(&set.tracks.count), 4);
-    for (uint32_t i = 0; i < set.tracks.count; ++i) {
-        const GrowArray<Keyframe>& keys = set.tracks[i].keys;
-        hash = hashBytes(reinterpret_cast<const uint8_t*>(&keys.count), 4, hash);
-        if (keys.count) hash = hashBytes(reinterpret_cast<const uint8_t*>(keys.items), keys.count * sizeof(Keyframe), hash);
-    }
     return hash;
 }
 
@@ -114,6 +99,14 @@ void say(const char* line) {
 }
 
 void fault(const char* line) { std::fprintf(stderr, "thawline: %s\n", line); }
+
+void sayLine(void*, const char* line, bool isFault) {
+    if (isFault) fault(line);
+    else say(line);
+}
+
+void songSeek(void* song, uint64_t frame) { songPlayerSeek(*static_cast<SongPlayer*>(song), frame); }
+void songSetPaused(void* song, bool paused) { songPlayerSetPaused(*static_cast<SongPlayer*>(song), paused); }
 
 // Opens the session at the window's drawable size; `keep` (the edited
 // tracks) replaces the tracks it builds.
@@ -145,44 +138,8 @@ bool reopenAtWindowSize(Edit& edit) {
     glDeleteTextures(1, &edit.screen);
     edit.screen = 0;
     const bool opened = openAtWindowSize(edit, &keep);
-    edit.redraw = true;
+    editRedraw(edit.core);
     return opened;
-}
-
-void seekToFrame(Edit& edit, uint64_t frame) {
-    songPlayerSeek(edit.song, frame);
-    edit.redraw = true;
-}
-
-void seekToRow(Edit& edit, uint32_t row) {
-    char line[64];
-    syncSeekLine(line, sizeof line, row);
-    say(line);
-    seekToFrame(edit, transportFrameAtRow(edit.transport, row));
-}
-
-void setPaused(Edit& edit, bool paused) {
-    if (paused == edit.paused) return;
-    edit.paused = paused;
-    songPlayerSetPaused(edit.song, paused);
-    edit.keysStamp = keysStamp(edit.session.show.tracks);
-}
-
-void onSyncEvent(void* user, const SyncEvent& event) {
-    Edit& edit = *static_cast<Edit*>(user);
-    switch (event.kind) {
-        case SyncEventKind::Seek:
-            seekToRow(edit, transportStepRow(edit.transport, event.row, 0));
-            return;
-        case SyncEventKind::Paused:
-        case SyncEventKind::Playing:
-            say(event.line);
-            setPaused(edit, event.kind == SyncEventKind::Paused);
-            return;
-        default:
-            if (event.fault) fault(event.line);
-            else say(event.line);
-    }
 }
 
 void reloadTimeline(Edit& edit) {
@@ -207,32 +164,17 @@ void reloadTimeline(Edit& edit) {
 }
 
 void onKey(Edit& edit, SDL_Keycode key) {
-    const uint32_t row = transportRowAtFrame(edit.transport, songPlayerPosition(edit.song));
-    Transport& t = edit.transport;
-    switch (key) {
-        case SDLK_SPACE:
-            setPaused(edit, !edit.paused);
-            say(edit.paused ? "paused" : "playing");
-            return;
-        case SDLK_LEFT: seekToRow(edit, transportStepRow(t, row, -8)); return;
-        case SDLK_RIGHT: seekToRow(edit, transportStepRow(t, row, 8)); return;
-        case SDLK_UP: seekToRow(edit, transportStepRow(t, row, -1)); return;
-        case SDLK_DOWN: seekToRow(edit, transportStepRow(t, row, 1)); return;
-        case SDLK_PAGEUP: seekToRow(edit, transportStepRow(t, row, -64)); return;
-        case SDLK_PAGEDOWN: seekToRow(edit, transportStepRow(t, row, 64)); return;
-        case SDLK_HOME: seekToRow(edit, 0); return;
-        case SDLK_LEFTBRACKET:
-            t.loopStart = row;
-            t.loopStartSet = true;
-            return;
-        case SDLK_RIGHTBRACKET:
-            t.loopEnd = row;
-            t.loopEndSet = true;
-            return;
-        case SDLK_BACKSLASH:
-            t.loopStartSet = t.loopEndSet = false;
-            return;
-        default: return;
+    static const struct {
+        SDL_Keycode sdl;
+        EditKey key;
+    } keys[] = {
+        {SDLK_SPACE, EditKey::PlayPause},     {SDLK_LEFT, EditKey::BeatBack},        {SDLK_RIGHT, EditKey::BeatOn},
+        {SDLK_UP, EditKey::RowBack},          {SDLK_DOWN, EditKey::RowOn},           {SDLK_PAGEUP, EditKey::PageBack},
+        {SDLK_PAGEDOWN, EditKey::PageOn},     {SDLK_HOME, EditKey::Start},           {SDLK_LEFTBRACKET, EditKey::LoopStart},
+        {SDLK_RIGHTBRACKET, EditKey::LoopEnd}, {SDLK_BACKSLASH, EditKey::LoopClear},
+    };
+    for (const auto& k : keys) {
+        if (k.sdl == key) return editKey(edit.core, k.key, songPlayerPosition(edit.song));
     }
 }
 
@@ -250,7 +192,7 @@ bool pollEvents(Edit& edit, bool& resized) {
     return quit;
 }
 
-void updateTitle(Edit& edit, uint32_t row, float time, double now) {
+void updateTitle(Edit& edit, const EditFrame& frame, double now) {
     edit.fpsFrames += 1;
     if (now - edit.fpsSince >= 1.0) {
         edit.fps = float(edit.fpsFrames / (now - edit.fpsSince));
@@ -259,39 +201,26 @@ void updateTitle(Edit& edit, uint32_t row, float time, double now) {
     }
     if (now - edit.titleAt < 0.25) return;
     edit.titleAt = now;
-    char loop[48] = "no loop";
-    const Transport& t = edit.transport;
-    if (t.loopStartSet || t.loopEndSet) {
-        char start[12] = "?";
-        char end[12] = "?";
-        if (t.loopStartSet) std::snprintf(start, sizeof start, "%u", t.loopStart);
-        if (t.loopEndSet) std::snprintf(end, sizeof end, "%u", t.loopEnd);
-        std::snprintf(loop, sizeof loop, "loop %s-%s%s", start, end, transportLoopActive(t) ? "" : " (off)");
-    }
+    const char* connection = !edit.linked                   ? "no editor"
+                             : syncLinkConnected(edit.link) ? "editor connected"
+                                                            : "waiting for the editor";
+    char status[224];
+    editStatusLine(edit.core, frame, edit.fps, connection, edit.shaderError, status, sizeof status);
     char title[256];
-    std::snprintf(title, sizeof title, "Thawline edit | row %u | %.2f s | %.1f fps | %s | %s%s%s", row, double(time),
-                  double(edit.fps), !edit.linked ? "no editor" : syncLinkConnected(edit.link) ? "editor connected"
-                                                                                           : "waiting for the editor",
-                  loop, edit.paused ? " | paused" : "", edit.shaderError ? " | shader error" : "");
+    std::snprintf(title, sizeof title, "Thawline edit | %s", status);
     SDL_SetWindowTitle(edit.window, title);
 }
 
-void logFrame(Edit& edit, uint64_t position, uint32_t row) {
+void logFrame(Edit& edit, const EditFrame& frame) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, edit.readFramebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, edit.width, edit.height, GL_RGBA, GL_UNSIGNED_BYTE, edit.pixels.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     std::fprintf(edit.frameLog, "frame %llu row %u %s size %dx%d hash %016llx\n",
-                 static_cast<unsigned long long>(position), row, edit.paused ? "paused" : "playing", edit.width,
+                 static_cast<unsigned long long>(frame.position), frame.row, edit.core.paused ? "paused" : "playing", edit.width,
                  edit.height,
                  static_cast<unsigned long long>(hashBytes(edit.pixels.data(), edit.pixels.size())));
     std::fflush(edit.frameLog);
-}
-
-uint64_t showEndFrame() {
-    uint64_t end = uint64_t(kShowEndTime * kAudioSampleRate) + 1;
-    while (end > 0 && showHasEnded(musicTimeFromFrames(uint32_t(end - 1)))) --end;
-    return end;
 }
 
 }  // namespace
@@ -364,7 +293,6 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
     edit = Edit{};
     edit.window = window;
     edit.options = &options;
-    edit.paused = false;
     if (options.frameLogPath) {
         edit.frameLog = std::fopen(options.frameLogPath, "w");
         if (!edit.frameLog) {
@@ -390,9 +318,6 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
         fault("the window has no drawable area or screen texture");
         return 1;
     }
-    const TrackSet& tracks = edit.session.show.tracks;
-    transportInit(edit.transport, tracks.beatsPerMinute, tracks.ticksPerBeat, showEndFrame());
-
     if (!openSongPlayer(edit.song, kSongModule, kSongModuleSize)) {
         fault("cannot render the song");
         return 1;
@@ -405,12 +330,12 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
 
     if (!fileWatchOpen(edit.watch, options.timelinePath, error)) fault(error.c_str());
 
-    SyncLinkSetup setup = {options.syncAddress, kNames, edit.rows, options.timelinePath, onSyncEvent, &edit};
+    editCoreInit(edit.core, edit.session, EditSong{&edit.song, songSeek, songSetPaused}, sayLine, nullptr,
+                 options.prerollFrames);
+    SyncLinkSetup setup = {options.syncAddress, kNames, edit.rows, options.timelinePath, editSyncEvent, &edit.core};
     edit.linked = syncLinkInit(edit.link, setup, error);
     if (!edit.linked) fault(error.c_str());
 
-    songPlayerSetPaused(edit.song, false);
-    edit.redraw = true;
     edit.fpsSince = secondsNow();
     bool quit = false;
     while (!quit && !stopSignal) {
@@ -427,42 +352,16 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
         if (shaderHook.poll) {
             bool swapped = false;
             edit.shaderError = shaderHook.poll(shaderHook.user, *edit.session.show.runtime, swapped);
-            if (swapped) edit.redraw = true;
+            if (swapped) editRedraw(edit.core);
         }
 
-        uint64_t position = songPlayerPosition(edit.song);
-        uint64_t to = 0;
-        if (!edit.paused && transportLoopWrap(edit.transport, position, to)) {
-            seekToFrame(edit, to);
-            position = to;
-        } else if (!edit.paused && position >= edit.transport.endFrame) {
-            position = edit.transport.endFrame - 1;
-            songPlayerSeek(edit.song, position);
-            setPaused(edit, true);
-            say("paused");
-        }
-        if (edit.paused) {
-            const uint64_t stamp = keysStamp(edit.session.show.tracks);
-            if (stamp != edit.keysStamp) edit.redraw = true;
-            edit.keysStamp = stamp;
-        }
-        const uint32_t row = transportRowAtFrame(edit.transport, position);
-        if (edit.linked) syncLinkPlayingRow(edit.link, row, !edit.paused);
-
-        // Paused, the picture holds: it is drawn again only when asked.
-        const float time = musicTimeFromFrames(uint32_t(position));
-        const bool draw = edit.redraw || !edit.paused;
-        if (edit.redraw) prerollTrail(edit.session, edit.options->prerollFrames, edit.frameIndex, time, edit.previousTime);
-        edit.redraw = false;
-        if (draw) {
-            drawShowSessionFrame(edit.session, edit.frameIndex++, time, time - edit.previousTime);
-            edit.previousTime = time;
-        }
-        if (!draw) SDL_Delay(8);  // nothing new to show: no busy loop while paused
+        const EditFrame frame =
+            editFrame(edit.core, songPlayerPosition(edit.song), edit.linked ? &edit.link.session : nullptr);
+        if (!frame.drawn) SDL_Delay(8);  // nothing new to show: no busy loop while paused
         Orrery::Gfx::glesPresent(*edit.session.show.runtime->outputTexture, 0, edit.width, edit.height);
         SDL_GL_SwapWindow(window);
-        if (edit.frameLog && draw) logFrame(edit, position, row);
-        updateTitle(edit, row, time, secondsNow());
+        if (edit.frameLog && frame.drawn) logFrame(edit, frame);
+        updateTitle(edit, frame, secondsNow());
     }
 
     if (edit.linked) syncLinkClose(edit.link);

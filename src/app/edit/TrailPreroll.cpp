@@ -1,4 +1,4 @@
-#include "app/linux/TrailPreroll.h"
+#include "app/edit/TrailPreroll.h"
 
 #include <GLES3/gl3.h>
 
