@@ -11,7 +11,7 @@ set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_BINARY_DIR}/no-pkgconfig)
 enable_testing()
 include(cmake/Shaders.cmake)
 add_compile_options(-Wall -Wextra -fno-exceptions)
-foreach(dir src/base src/xm src/anim src/app src/Orrery/gfx src/content/timeline src/content/atlas
+foreach(dir src/base src/xm src/anim src/app src/Orrery/gfx src/content/timeline src/edit src/content/atlas
             src/content/module src/content/shaders src/content/scene)
   add_subdirectory(${dir})
 endforeach()

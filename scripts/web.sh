@@ -30,6 +30,14 @@ read, gets a line on the page saying what it accepts, and nothing starts):
   frame=K          with step: the first frame kept for reading back,
                    0-1000000 (0)
   count=C          with step: how many frames are kept, 1-1000 (1)
+  edit             edit mode: the song moved, paused and looped with Space,
+                   the arrows, Page Up/Down, Home, [ ] and \, and by the sync
+                   editor's WebSocket; its saves offer thawline.rocket for
+                   download
+  sync=ws://HOST:PORT
+                   with edit: the sync editor (ws://127.0.0.1:1339)
+  preroll=N        with edit: frames drawn unseen after a seek to rebuild the
+                   melt trail, 1-600 (15)
 EOF
 }
 

@@ -85,8 +85,7 @@ bool flush(SyncLink& link) {
             return false;
         }
     }
-    std::memmove(outbox.bytes, outbox.bytes + sent, outbox.size - sent);
-    outbox.size -= sent;
+    syncOutboxDrop(outbox, sent);
     return true;
 }
 

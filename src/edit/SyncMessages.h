@@ -62,9 +62,10 @@ enum class SyncReadResult { NeedMore, Message, Fault };
 // rowLimit, a value that is not a finite number).
 SyncReadResult syncRead(SyncReader& reader, const uint8_t* data, size_t size, size_t& used, SyncMessage& message);
 
-// At disconnect: true when a message was cut short, with reader.fault
-// naming it.
-bool syncReaderTruncated(SyncReader& reader);
+// At the end of the bytes (the connection's, or a WebSocket message's):
+// true when a message was cut short, with reader.fault naming it after
+// `ending` ("the connection ended inside SET_KEY (9 of 14 bytes)").
+bool syncReaderTruncated(SyncReader& reader, const char* ending = "the connection ended");
 
 // Bytes waiting to go to the editor, in fixed storage: 27 GET_TRACKs with
 // names of up to 255 bytes fit with room to spare, and SET_ROWs that the
@@ -82,3 +83,11 @@ struct SyncOutbox {
 bool syncWriteGreeting(SyncOutbox& out);
 bool syncWriteGetTrack(SyncOutbox& out, const char* name, size_t length);
 bool syncWriteSetRow(SyncOutbox& out, uint32_t row);
+
+// The size of the first whole message waiting in the outbox (the greeting,
+// a GET_TRACK or a SET_ROW), 0 when none is: for a transport that sends each
+// message on its own, as WebSocket does.
+size_t syncOutboxNextMessage(const SyncOutbox& out);
+
+// Removes the first `size` bytes (those sent).
+void syncOutboxDrop(SyncOutbox& out, size_t size);

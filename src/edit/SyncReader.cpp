@@ -109,10 +109,10 @@ SyncReadResult syncRead(SyncReader& reader, const uint8_t* data, size_t size, si
     return SyncReadResult::NeedMore;
 }
 
-bool syncReaderTruncated(SyncReader& reader) {
+bool syncReaderTruncated(SyncReader& reader, const char* ending) {
     if (reader.faulted || reader.pendingSize == 0) return false;
     const uint8_t command = reader.pending[0];
-    fail(reader, "the connection ended inside %s (%u of %zu bytes)", commandName(command), reader.pendingSize,
+    fail(reader, "%s inside %s (%u of %zu bytes)", ending, commandName(command), reader.pendingSize,
          messageSize(command));
     return true;
 }

@@ -11,6 +11,10 @@ bool append(SyncOutbox& out, const void* bytes, size_t size) {
     return true;
 }
 
+uint32_t getU32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
 void putU32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v >> 24);
     p[1] = uint8_t(v >> 16);
@@ -36,4 +40,23 @@ bool syncWriteSetRow(SyncOutbox& out, uint32_t row) {
     uint8_t message[5] = {static_cast<uint8_t>(SyncCommand::SetRow)};
     putU32(message + 1, row);
     return append(out, message, sizeof message);
+}
+
+size_t syncOutboxNextMessage(const SyncOutbox& out) {
+    if (out.size == 0) return 0;
+    size_t whole = 0;
+    if (out.bytes[0] == uint8_t(kSyncClientGreeting[0])) {
+        whole = kSyncClientGreetingSize;
+    } else if (out.bytes[0] == uint8_t(SyncCommand::SetRow)) {
+        whole = 5;
+    } else if (out.bytes[0] == uint8_t(SyncCommand::GetTrack) && out.size >= 5) {
+        whole = 5 + size_t(getU32(out.bytes + 1));
+    }
+    return whole <= out.size ? whole : 0;
+}
+
+void syncOutboxDrop(SyncOutbox& out, size_t size) {
+    if (size > out.size) size = out.size;
+    std::memmove(out.bytes, out.bytes + size, out.size - size);
+    out.size -= size;
 }

@@ -28,7 +28,7 @@ std::string hexFloat(float v) {
     return buffer;
 }
 
-bool makeSource(const TrackSet& set, const char* fileName, std::string& out, std::string& error) {
+bool makeSource(const TrackSet& set, const char* fileName, std::string& out, std::string& error, uint32_t rows) {
     std::vector<float> values;
     std::map<uint32_t, uint32_t> indexOfBits;  // float bits -> pool index, so -0 and 0 stay apart
     std::string keys, counts;
@@ -73,7 +73,8 @@ bool makeSource(const TrackSet& set, const char* fileName, std::string& out, std
     }
     if (values.empty()) out += "    0.0f,\n";  // no empty arrays in C++
     out += "};\n\nconst TimelineTableKey kTimelineKeys[] = {\n" + (keys.empty() ? "    {0, 0, 0},\n" : keys) +
-           "};\n\nconst uint16_t kTimelineKeyCounts[kShowParameterCount] = {" + counts + "};\n";
+           "};\n\nconst uint16_t kTimelineKeyCounts[kShowParameterCount] = {" + counts + "};\n\n"
+          "const uint32_t kTimelineRows = " + std::to_string(rows) + ";\n";
     return true;
 }
 
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
     std::string error, source;
     bool ok = trackSetInit(set) &&
               readTimelineFile(input, TrackNames{kShowParameterNames, kShowParameterCount}, set, rows, error) &&
-              makeSource(set, input, source, error);
+              makeSource(set, input, source, error, rows);
     trackSetDestroy(set);
     if (!ok) {
         std::fprintf(stderr, "%s\n", error.empty() ? "thaw-timeline: out of memory" : error.c_str());

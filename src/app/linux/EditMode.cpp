@@ -20,6 +20,7 @@
 #include "content/timeline/ShowParameters.h"
 #include "content/timeline/Timeline.h"
 #include "content/timeline/TimelineFile.h"
+#include "content/timeline/TimelineTables.h"
 #include "edit/SyncLink.h"
 #include "app/linux/BuildTree.h"
 
@@ -46,8 +47,6 @@ const char* const kEditUsage =
 namespace {
 
 const TrackNames kNames{kShowParameterNames, kShowParameterCount};
-// The timeline file's rows, used when the file cannot be read at start.
-constexpr uint32_t kTimelineRows = 1344;
 double secondsNow() { return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency()); }
 
 bool fileExists(const std::string& path) {

@@ -11,10 +11,8 @@
 #include "Orrery/gfx/Gles.h"
 #include "Orrery/gfx/GraphRuntime.h"
 #include "app/MusicClock.h"
-#include "app/ShowSession.h"
 #include "app/capture/CapturePlan.h"
-#include "Orrery/gfx/Gles.h"
-#include "app/SongRender.h"
+#include "app/web/WebShow.h"
 #include "content/module/SongModule.h"
 #include "content/scene/Show.h"
 #include "content/scene/ShowCheck.h"
@@ -24,17 +22,19 @@ namespace {
 // Ten minutes: far beyond the song, a bound for a module that never ends.
 constexpr uint64_t kMaxSongFrames = uint64_t(kAudioSampleRate) * 600;
 
-struct WebShow {
-    ShowSession session;
-    GLuint screen;         // the RGBA8 texture the present pass writes
-    GLuint readFramebuffer;
-    SongRender song;
-    char error[512];
-};
+}  // namespace
 
 WebShow web = {};
 
-}  // namespace
+bool readScreen(uint8_t* pixels) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, web.readFramebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, web.screen, 0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, screenWidth, screenHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    return glGetError() == GL_NO_ERROR;
+}
 
 extern "C" {
 
@@ -115,15 +115,7 @@ EMSCRIPTEN_KEEPALIVE int thaw_web_frame(uint32_t playedFrames, int width, int he
 // read-back failed.
 EMSCRIPTEN_KEEPALIVE int thaw_web_step(uint32_t frame, uint32_t fps, uint8_t* pixels) {
     drawShowSessionFrame(web.session, frame, captureFrameTime(frame, fps), captureFrameStep(fps));
-    if (pixels) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, web.readFramebuffer);
-        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, web.screen, 0);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, screenWidth, screenHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        if (glGetError() != GL_NO_ERROR) return 0;
-    }
+    if (pixels && !readScreen(pixels)) return 0;
     Orrery::Gfx::glesPresent(*web.session.show.runtime->outputTexture, 0, screenWidth, screenHeight);
     return 1;
 }

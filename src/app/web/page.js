@@ -13,6 +13,13 @@
 //                        Drawn one at a time while the browser runs;
 //                        Escape stops it.
 //   from=SECONDS         start the song there (tests of the show's end)
+//   edit                 edit mode: the song and the picture moved, paused and
+//                        looped from the keyboard (Space, the arrows, Page Up and
+//                        Down, Home, [ ] \) and by a sync editor, whose key changes
+//                        show at once; its save offers the timeline for download
+//   sync=ws://HOST:PORT  edit mode's sync editor (default ws://127.0.0.1:1339)
+//   preroll=N            edit mode: frames drawn unseen after a seek to rebuild
+//                        the melt trail (1 to 600, default 15)
 'use strict';
 
 const kSampleRate = 44100;
@@ -33,6 +40,13 @@ const thawline = {
   height: 0,
   frames: [],         // stepping: base64 RGBA rows, top first
   stepsDrawn: 0,      // stepping: frames drawn so far
+  editLog: [],        // edit mode: every line it said, in order
+  editFramesDrawn: 0, // edit mode: new pictures drawn (a paused picture stands)
+  editPosition: 0,    // edit mode: the song frame and row of the last frame
+  editRow: 0,
+  editPaused: false,
+  saved: '',          // edit mode: the last timeline offered for download
+  saves: 0,
   heardSeconds,
 };
 window.thawline = thawline;
@@ -76,6 +90,7 @@ let wentFullscreen = false;
 let startCount = 0;      // counts starts and stops: a start that waited sees whether it still stands
 let songOver = false;    // the source has played to its stop time
 let stepStopAsked = false;
+let pageOptions = null;
 
 function say(line) {
   statusLine.textContent = line;
@@ -150,7 +165,22 @@ function parameterRules(limits) {
     ['fps', { read: wholeNumber(1, 1000), wants: 'a whole number from 1 to 1000' }],
     ['frame', { read: wholeNumber(0, 1000000), wants: 'a whole number from 0 to 1000000' }],
     ['count', { read: wholeNumber(1, 1000), wants: 'a whole number from 1 to 1000' }],
+    ['edit', { read: noValue, wants: 'no value (just edit)' }],
+    ['sync', { read: syncAddress, wants: 'a WebSocket address ws://HOST:PORT' }],
+    ['preroll', { read: wholeNumber(1, 600), wants: 'a whole number of frames from 1 to 600' }],
   ]);
+}
+
+// ws:// or wss:// with a host and nothing after the port.
+function syncAddress(text) {
+  let url;
+  try {
+    url = new URL(text);
+  } catch (error) {
+    return undefined;
+  }
+  const bare = url.pathname === '/' && !url.search && !url.hash && !url.username && !url.password;
+  return (url.protocol === 'ws:' || url.protocol === 'wss:') && url.hostname && bare ? text : undefined;
 }
 
 function quoted(text) {
@@ -164,7 +194,8 @@ function readParameters(search, limits) {
   const rules = parameterRules(limits);
   const given = new Map();
   for (const [name, value] of new URLSearchParams(search)) given.set(name, (given.get(name) || []).concat([value]));
-  const options = { autostart: false, size: null, from: 0, step: false, fps: 60, frame: 0, count: 1 };
+  const options = { autostart: false, size: null, from: 0, step: false, fps: 60, frame: 0, count: 1,
+                    edit: false, sync: 'ws://127.0.0.1:1339', preroll: 15 };
   const problems = [];
   for (const [name, values] of given) {
     const rule = rules.get(name);
@@ -181,9 +212,13 @@ function readParameters(search, limits) {
   for (const name of ['fps', 'frame', 'count']) {
     if (given.has(name) && !given.has('step')) problems.push(name + ' works only with step (off-line stepping)');
   }
-  for (const name of ['autostart', 'from']) {
+  for (const name of ['autostart', 'from', 'edit']) {
     if (given.has(name) && given.has('step')) problems.push(name + ' does not go with step, which draws off-line');
   }
+  for (const name of ['sync', 'preroll']) {
+    if (given.has(name) && !given.has('edit')) problems.push(name + ' works only with edit (edit mode)');
+  }
+  if (given.has('from') && given.has('edit')) problems.push('from does not go with edit; move with the keys or the editor');
   return { options, problems };
 }
 
@@ -239,9 +274,10 @@ thawline.songDigest = async function songDigest() {
 
 // Phones are tapped, and in portrait the scroller shows a few letters only.
 function startLine() {
-  if (!(navigator.maxTouchPoints > 0)) return 'click or press Enter to start';
-  if (window.innerHeight > window.innerWidth) return 'tap to start\nturn the screen sideways to see the whole picture';
-  return 'tap to start';
+  const what = pageOptions && pageOptions.edit ? 'start editing' : 'start';
+  if (!(navigator.maxTouchPoints > 0)) return 'click or press Enter to ' + what;
+  if (window.innerHeight > window.innerWidth) return 'tap to ' + what + '\nturn the screen sideways to see the whole picture';
+  return 'tap to ' + what;
 }
 
 function showStartScreen() {
@@ -277,18 +313,22 @@ function frame() {
   requestAnimationFrame(frame);
 }
 
+function stopSource() {
+  if (!source) return;
+  source.onended = null;
+  source.stop();
+  source.disconnect();
+  source = null;
+}
+
 // Ends a run, or a start still waiting for the sound, and returns to the
 // start screen, out of full screen.
 function stopShow(reason) {
-  const playing = thawline.state === 'playing';
+  const playing = thawline.state === 'playing' || thawline.state === 'editing';
   if (!playing && thawline.state !== 'starting') return;
   startCount += 1;
-  if (source) {
-    source.onended = null;
-    source.stop();
-    source.disconnect();
-    source = null;
-  }
+  stopSource();
+  if (thawline.state === 'editing') endEditing();
   if (audio) audio.suspend();
   thawline.endReason = reason;
   if (playing) thawline.runs += 1;
@@ -331,6 +371,10 @@ async function startShow(from, waitMs) {
     showStartScreen();
     return;
   }
+  if (pageOptions.edit) {
+    beginEditing();
+    return;
+  }
   source = audio.createBufferSource();
   source.buffer = song;
   source.connect(audio.destination);
@@ -359,7 +403,8 @@ async function startShow(from, waitMs) {
 function startFromGesture(from) {
   if (thawline.state !== 'start') return;
   const root = document.documentElement;
-  if (root.requestFullscreen && !document.fullscreenElement) {
+  // Edit mode is a tool beside others: it stays in its window.
+  if (root.requestFullscreen && !document.fullscreenElement && !pageOptions.edit) {
     root.requestFullscreen({ navigationUI: 'hide' }).then(() => {
       if (thawline.state === 'starting' || thawline.state === 'playing') wentFullscreen = true;
       else leaveFullscreen();
@@ -374,6 +419,10 @@ function listen(from) {
   window.addEventListener('keydown', (event) => {
     if (event.key === 'Escape') {
       stopShow('escape');
+      return;
+    }
+    if (thawline.state === 'editing') {
+      editKeyDown(event);
       return;
     }
     // Enter and Space only: the browser's own keys (F12, Tab, ...) stay its own.
@@ -398,6 +447,244 @@ function listen(from) {
     fail('The graphics device was lost; reload the page to play the show again.');
   });
 }
+
+// ---- Edit mode ----------------------------------------------------------
+// The C++ half (WebEdit.cpp) keeps the song and the picture in step and
+// speaks the sync editor's protocol; the page plays the song, carries the
+// editor's messages over a WebSocket and hands it the keys.
+
+const kEditKeys = new Map([  // EditKey's numbers
+  [' ', 0], ['ArrowLeft', 1], ['ArrowRight', 2], ['ArrowUp', 3], ['ArrowDown', 4], ['PageUp', 5],
+  ['PageDown', 6], ['Home', 7], ['[', 8], [']', 9], ['\\', 10],
+]);
+const kRetryMs = 1000;
+
+const editing = {
+  paused: false,
+  frame: 0,           // where the paused song stands
+  socket: null,       // the editor's connection, or null
+  retry: 0,           // the timer of the next connection attempt
+  fpsSince: 0,
+  fpsFrames: 0,
+  fps: 0,
+  statusAt: 0,
+  strings: null,      // C strings the status line takes
+};
+const editBar = document.getElementById('editbar');
+
+// A C string on the program's heap, freed by the caller.
+function cString(text) {
+  const bytes = new TextEncoder().encode(text);
+  const at = module._malloc(bytes.length + 1);
+  module.HEAPU8.set(bytes, at);
+  module.HEAPU8[at + bytes.length] = 0;
+  return at;
+}
+
+function playSongFrom(frame) {
+  stopSource();
+  source = audio.createBufferSource();
+  source.buffer = song;
+  source.connect(audio.destination);
+  offset = frame / kSampleRate;
+  startAt = audio.currentTime;
+  lastPlayedFrames = frame;
+  source.start(startAt, offset);
+}
+
+function songPosition() {
+  return editing.paused ? editing.frame : playedFrames();
+}
+
+function editSay(line, fault) {
+  thawline.editLog.push(line);
+  if (fault) console.warn(line);
+  else console.log(line);
+  editBar.lastChild.textContent = line;
+}
+
+// The song as edit mode's core moves it.
+const editHooks = {
+  seek(frame) {
+    editing.frame = frame;
+    if (editing.paused) lastPlayedFrames = frame;
+    else playSongFrom(frame);
+  },
+  pause(paused) {
+    if (paused === editing.paused) return;
+    if (paused) {
+      editing.frame = playedFrames();
+      stopSource();
+    } else {
+      playSongFrom(editing.frame);
+    }
+    editing.paused = paused;
+  },
+  say: editSay,
+  download(name, text) {
+    thawline.saved = text;
+    thawline.saves += 1;
+    const url = URL.createObjectURL(new Blob([text], { type: 'application/xml' }));
+    const link = document.createElement('a');
+    link.href = url;
+    link.download = name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
+  },
+};
+
+// Sends what the conversation has waiting, each message on its own: the
+// greeting as text, every command as binary.
+function syncFlush() {
+  const socket = editing.socket;
+  for (let size; (size = module._thaw_web_sync_next()) > 0;) {
+    const at = module._thaw_web_sync_message();
+    const bytes = module.HEAPU8.slice(at, at + size);
+    if (!socket || socket.readyState !== WebSocket.OPEN) continue;
+    socket.send(bytes[0] === 0x68 ? new TextDecoder().decode(bytes) : bytes);  // 'h': the greeting
+  }
+}
+
+function syncRetryLater() {
+  clearTimeout(editing.retry);
+  editing.retry = setTimeout(syncConnect, kRetryMs);
+}
+
+// Leaves a connection without another line (the refusal said why).
+function syncDrop(socket) {
+  editing.socket = null;
+  socket.onclose = null;
+  socket.close();
+  syncRetryLater();
+}
+
+function syncMessage(socket, data) {
+  if (editing.socket !== socket) return;
+  const text = typeof data === 'string';
+  const bytes = text ? new TextEncoder().encode(data) : new Uint8Array(data);
+  // A message past the bound is refused on its size alone, unread.
+  const at = bytes.length <= 65536 ? module._malloc(Math.max(1, bytes.length)) : 0;
+  if (at) module.HEAPU8.set(bytes, at);
+  const refused = module._thaw_web_sync_receive(at, bytes.length, text ? 1 : 0);
+  if (at) module._free(at);
+  if (refused) syncDrop(socket);
+  else syncFlush();
+}
+
+function syncConnect() {
+  if (thawline.state !== 'editing') return;
+  let socket;
+  try {
+    socket = new WebSocket(pageOptions.sync);
+  } catch (error) {
+    editSay('cannot open ' + pageOptions.sync + ': ' + error.message, true);
+    return;
+  }
+  socket.binaryType = 'arraybuffer';
+  editing.socket = socket;
+  socket.onopen = () => {
+    module._thaw_web_sync_open();
+    syncFlush();
+  };
+  socket.onmessage = (event) => syncMessage(socket, event.data);
+  socket.onclose = (event) => {
+    if (editing.socket !== socket) return;
+    editing.socket = null;
+    const greeted = module._thaw_web_sync_state() === 2;
+    const why = !greeted ? 'the connection closed during the greeting'
+      : event.code === 1000 || event.code === 1001 ? 'the editor closed the connection'
+      : 'the connection closed (WebSocket code ' + event.code + ')';
+    const at = cString(why);
+    module._thaw_web_sync_closed(at);
+    module._free(at);
+    syncRetryLater();
+  };
+}
+
+function editKeyDown(event) {
+  const key = kEditKeys.get(event.key);
+  if (key === undefined || event.ctrlKey || event.altKey || event.metaKey) return;
+  event.preventDefault();
+  module._thaw_web_edit_key(key, songPosition());
+}
+
+function editStatus(now) {
+  if (now - editing.fpsSince >= 1000) {
+    editing.fps = editing.fpsFrames * 1000 / (now - editing.fpsSince);
+    editing.fpsFrames = 0;
+    editing.fpsSince = now;
+  }
+  if (now - editing.statusAt < 250) return;
+  editing.statusAt = now;
+  const connection = module._thaw_web_sync_state() === 2 ? editing.strings.connected : editing.strings.waiting;
+  const line = module.UTF8ToString(module._thaw_web_edit_status(editing.fps, connection));
+  document.title = 'Thawline edit | ' + line;
+  editBar.firstChild.textContent = line;
+}
+
+function editFrame() {
+  if (thawline.state !== 'editing') return;
+  const drawn = module._thaw_web_edit_frame(songPosition(), canvas.width, canvas.height);
+  syncFlush();  // the playing row
+  const now = performance.now();
+  thawline.editPosition = module._thaw_web_edit_position();
+  thawline.editRow = module._thaw_web_edit_row();
+  thawline.editPaused = module._thaw_web_edit_paused() !== 0;
+  if (drawn) {
+    if (!thawline.firstFrameMs) thawline.firstFrameMs = now;
+    thawline.editFramesDrawn += 1;
+    thawline.framesDrawn += 1;
+    editing.fpsFrames += 1;
+  }
+  thawline.lastFrameMs = now;
+  editStatus(now);
+  requestAnimationFrame(editFrame);
+}
+
+function beginEditing() {
+  thawline.state = 'editing';
+  thawline.runStartedMs = performance.now();
+  if (!editing.strings) editing.strings = { connected: cString('editor connected'), waiting: cString('waiting for the editor') };
+  editing.paused = false;
+  editing.fpsSince = performance.now();
+  playSongFrom(0);
+  module.thawEdit = editHooks;
+  const where = cString(pageOptions.sync);
+  module._thaw_web_edit_begin(pageOptions.preroll, where);
+  module._free(where);
+  startScreen.classList.add('hidden');
+  editBar.classList.remove('hidden');
+  syncConnect();
+  requestAnimationFrame(editFrame);
+}
+
+function endEditing() {
+  clearTimeout(editing.retry);
+  const socket = editing.socket;
+  if (socket) {
+    editing.socket = null;
+    socket.onclose = null;
+    socket.close();
+    const at = cString('edit mode stopped');
+    module._thaw_web_sync_closed(at);
+    module._free(at);
+  }
+  editBar.classList.add('hidden');
+}
+
+// The picture on the screen as a SHA-256 of its RGBA rows (tests).
+thawline.pictureDigest = async function pictureDigest() {
+  const bytes = canvas.width * canvas.height * 4;
+  const at = module._malloc(bytes);
+  const ok = module._thaw_web_read_screen(at);
+  const pixels = module.HEAPU8.slice(at, at + bytes);
+  module._free(at);
+  if (!ok) return '';
+  const digest = await crypto.subtle.digest('SHA-256', pixels.buffer);
+  return Array.from(new Uint8Array(digest), (b) => b.toString(16).padStart(2, '0')).join('');
+};
 
 function delay(ms) {
   return new Promise((resolve) => setTimeout(resolve, ms));
@@ -473,6 +760,7 @@ async function load() {
   }
   showSeconds = module._thaw_web_show_seconds();
   const { options, problems } = readParameters(location.search, { maxSide: webgl.maxSize, showSeconds });
+  pageOptions = options;
   if (problems.length) {
     fail(problems.join('\n'));
     return;

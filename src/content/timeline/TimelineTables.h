@@ -18,3 +18,5 @@ struct TimelineTableKey {
 extern const TimelineTableKey kTimelineKeys[];
 extern const uint16_t kTimelineKeyCounts[kShowParameterCount];
 extern const float kTimelineValues[];
+// The file's row count: the rows a sync editor shows, and a saved file's.
+extern const uint32_t kTimelineRows;

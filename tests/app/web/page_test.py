@@ -146,6 +146,10 @@ class LivePage(unittest.TestCase):
             ('size=-5x10&size=abc', ['size is given 2 times']),
             ('size=4000x4000', ['size wants']),     # within WebGL's 8192, past the pixel bound
             ('step=1&from=3', ['step wants no value', 'from does not go with step']),
+            ('sync=http://host:1339&preroll=0', ['sync wants a WebSocket address', 'preroll wants a whole number',
+                                                  'sync works only with edit', 'preroll works only with edit']),
+            ('edit&step&from=1&sync=ws://h:1/path', ['sync wants', 'from does not go with step',
+                                                     'edit does not go with step', 'from does not go with edit']),
         ]
         for query, expected in cases:
             self.open(query)

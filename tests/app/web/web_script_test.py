@@ -13,7 +13,7 @@ import unittest
 
 ROOT = pathlib.Path(__file__).resolve().parents[3]
 FILES = ['index.html', 'page.js', 'thawline.js', 'thawline.wasm']
-PAGE_PARAMETERS = ['autostart', 'size', 'from', 'step', 'fps', 'frame', 'count']
+PAGE_PARAMETERS = ['autostart', 'size', 'from', 'step', 'fps', 'frame', 'count', 'edit', 'sync', 'preroll']
 
 
 class WebScript(unittest.TestCase):
