@@ -8,9 +8,7 @@ timeline file saved by a text editor, well and badly.
 
     edit_mode_test.py THAWLINE TIMELINE WORKDIR
 """
-import fnmatch
 import os
-import re
 import shutil
 import socket
 import struct
@@ -19,69 +17,23 @@ import sys
 import time
 import xml.etree.ElementTree as ET
 
+sys.dont_write_bytecode = True  # nothing written beside the sources
+from edit_harness import Run
+
 exe, source_timeline, work = sys.argv[1:4]
-shutil.rmtree(work, ignore_errors=True)
-os.makedirs(work)
+run = Run(work)
+fail, frames, said, wait_for = run.fail, run.frames, run.said, run.wait_for
 timeline = os.path.join(work, "thawline.rocket")
 shutil.copyfile(source_timeline, timeline)
 original = open(timeline, "rb").read()
 names = [t.get("name") for t in ET.parse(timeline).getroot().find("tracks")]
-frame_log = os.path.join(work, "frames.log")
-out_path, err_path = os.path.join(work, "out.log"), os.path.join(work, "err.log")
 SEEK_ROW = 420
-
-
-def fail(why):
-    print("FAIL:", why, file=sys.stderr)
-    for path in (out_path, err_path):
-        if os.path.exists(path):
-            print(f"--- {os.path.basename(path)}:\n{open(path).read()[-3000:]}", file=sys.stderr)
-    show.kill()
-    sys.exit(1)
-
-
-def wait_for(what, test, seconds=60.0):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        got = test()
-        if got:
-            return got
-        if show.poll() is not None:
-            fail(f"the show ended (exit {show.returncode}) waiting for {what}")
-        time.sleep(0.05)
-    fail(f"no {what} within {seconds} s")
-
-
-def lines(path):
-    return open(path).read().splitlines() if os.path.exists(path) else []
-
-
-def frames():
-    """The frame log: (played frame, row, paused, hash) of each drawn frame."""
-    got = []
-    for line in lines(frame_log):
-        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) size \d+x\d+ hash ([0-9a-f]{16})", line)
-        if m:
-            got.append((int(m[1]), int(m[2]), m[3] == "paused", m[4]))
-    return got
-
-
-def said(line, after=0):
-    """Waits for `line` (* matches anything) on standard output past the first
-    `after` lines; the count of lines up to it."""
-    def seen():
-        out = lines(out_path)
-        for i in range(after, len(out)):
-            if fnmatch.fnmatchcase(out[i], line):
-                return i + 1
-        return 0
-    return wait_for(f"the line '{line}'", seen)
 
 
 def settled_picture(count_before):
     """The hash of the first frame drawn after `count_before` log lines."""
     wait_for("a new frame", lambda: len(frames()) > count_before)
-    return frames()[count_before][3]
+    return frames()[count_before].hash
 
 
 class Editor:
@@ -160,16 +112,14 @@ class Editor:
 
 
 for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2), (["--edit", "--preroll", "0"], 2)):
-    run = subprocess.run([exe] + args, capture_output=True, text=True)
-    if run.returncode != status or (status == 0) != ("usage: thawline --edit" in run.stdout):
-        print(f"FAIL: thawline {args}: exit {run.returncode}, {run.stdout!r} {run.stderr!r}", file=sys.stderr)
-        sys.exit(1)
+    done = subprocess.run([exe] + args, capture_output=True, text=True)
+    if done.returncode != status or (status == 0) != ("usage: thawline --edit" in done.stdout):
+        fail(f"thawline {args}: exit {done.returncode}, {done.stdout!r} {done.stderr!r}")
 
 editor = Editor()
 env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
-show = subprocess.Popen([exe, "--edit", "--timeline", timeline, "--sync", f"127.0.0.1:{editor.port}",
-                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
-                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
+show = run.start(exe, ["--edit", "--timeline", timeline, "--sync", f"127.0.0.1:{editor.port}", "--size", "320x180",
+                        "--preroll", "4"], env)
 
 # The greeting and the 27 track requests in index order; playing, the show
 # tells the editor its row as it moves.
@@ -196,7 +146,7 @@ count = len(frames())
 editor.set_row(SEEK_ROW)
 n = said(f"seek to row {SEEK_ROW}", n)
 wait_for("the sought frame", lambda: len(frames()) > count)
-frame, row, paused, before = frames()[count]
+frame, row, paused, _, before = frames()[count]
 if (frame, row, paused) != (expected_frame, SEEK_ROW, True):
     fail(f"after SET_ROW {SEEK_ROW}: frame {frame} row {row} paused {paused}, not frame {expected_frame}")
 # Seeking to the same row again draws the same picture: the trail is rebuilt, not carried.
@@ -250,15 +200,15 @@ edited = settled_picture(count)
 if edited == before:
     fail("the reloaded file did not change the picture")
 # A broken save: one line on standard error, the keys and picture stay.
-errors = len(lines(err_path))
+errors = len(run.errors())
 count = len(frames())
 save_as_editor(original.replace(b'row="', b'rov="', 1))
-wait_for("the reader's line", lambda: len(lines(err_path)) > errors)
-line = lines(err_path)[errors]
+wait_for("the reader's line", lambda: len(run.errors()) > errors)
+line = run.errors()[errors]
 if not line.startswith(f"thawline: {timeline}:") or "keeping the keys" not in line:
     fail(f"not the reader's one line: {line}")
 time.sleep(0.5)
-if any(f[3] != edited for f in frames()[count:]):
+if any(f.hash != edited for f in frames()[count:]):
     fail("the broken file changed the picture")
 count = len(frames())
 save_as_editor(original)
@@ -285,20 +235,17 @@ n = said("connected to *", n)
 show.terminate()
 if show.wait(30) != 143:
     fail(f"exit {show.returncode} on SIGTERM, not 143")
-unexpected = [l for l in lines(err_path) if "keeping the keys" not in l]
+unexpected = [l for l in run.errors() if "keeping the keys" not in l]
 if unexpected:
     fail(f"unexpected lines on standard error: {unexpected}")
 # A timeline file that is not there: one line, and the show plays its built-in keys.
-for path in (out_path, err_path, frame_log):
-    os.remove(path)
 missing = os.path.join(work, "no-such.rocket")
-show = subprocess.Popen([exe, "--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}",
-                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
-                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
+show = run.start(exe, ["--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}", "--size", "320x180",
+                        "--preroll", "4"], env)
 wait_for("frames without the file", lambda: len(frames()) > 3)
 show.terminate()
 show.wait(30)
-if len(lines(err_path)) != 1 or not lines(err_path)[0].startswith(f"thawline: {missing}"):
-    fail(f"not one line about the missing file: {lines(err_path)}")
+if len(run.errors()) != 1 or not run.errors()[0].startswith(f"thawline: {missing}"):
+    fail(f"not one line about the missing file: {run.errors()}")
 
 print("edit mode: handshake, keys, seeks, pause, save, reload and reconnection as expected")
