@@ -3,8 +3,9 @@
 dummy sound), by a scripted sync editor on a loopback port written from the
 protocol: the greeting and the track requests, key changes seen in the
 read-back picture (the frame log's hashes), seeks of the played position,
-pause, a save that gives back the file, a lost and returning editor, and the
-timeline file saved by a text editor, well and badly.
+pause, a save that gives back the file, malformed messages and a wrong
+greeting (each one line, the keys kept, the editor taken back), a lost and
+returning editor, and the timeline file saved by a text editor, well and badly.
 
     edit_mode_test.py THAWLINE TIMELINE WORKDIR
 """
@@ -27,6 +28,7 @@ timeline = os.path.join(work, "thawline.rocket")
 shutil.copyfile(source_timeline, timeline)
 original = open(timeline, "rb").read()
 names = [t.get("name") for t in ET.parse(timeline).getroot().find("tracks")]
+timeline_rows = int(ET.parse(timeline).getroot().get("rows"))
 SEEK_ROW = 420
 
 
@@ -45,9 +47,12 @@ class Editor:
         self.port = self.listener.getsockname()[1]
         self.peer, self.pending = None, b""
 
-    def accept(self):
-        self.listener.settimeout(30)
-        self.peer, _ = self.listener.accept()
+    def accept(self, seconds=30):
+        self.listener.settimeout(seconds)
+        try:
+            self.peer, _ = self.listener.accept()
+        except socket.timeout:
+            fail(f"the show did not connect within {seconds} s")
         self.peer.settimeout(30)
         self.pending = b""
 
@@ -207,6 +212,7 @@ wait_for("the reader's line", lambda: len(run.errors()) > errors)
 line = run.errors()[errors]
 if not line.startswith(f"thawline: {timeline}:") or "keeping the keys" not in line:
     fail(f"not the reader's one line: {line}")
+expected_errors = [line]
 time.sleep(0.5)
 if any(f.hash != edited for f in frames()[count:]):
     fail("the broken file changed the picture")
@@ -215,6 +221,74 @@ save_as_editor(original)
 n = said(f"reloaded * keys from {timeline}", n)
 if settled_picture(count) != before:
     fail("the original file did not bring the picture back")
+
+# Malformed messages, one connection each: the show drops the editor with one
+# line on standard error naming the fault, keeps its keys (the picture at the
+# paused row and, at the end, the saved file are as before), draws on, and is
+# back within the retry's second. Keys that would change the picture at the
+# row if taken go to GLOBE_BRIGHTNESS before it.
+def key(track, row, value, interpolation=0):
+    return struct.pack(">BIIfB", 0, track, row, value, interpolation)
+
+
+globe = names.index("GLOBE_BRIGHTNESS")
+WRONG_GREETING = b"hello, demo?"
+CUT_SHORT = key(globe, SEEK_ROW - 8, 40.0)[:9]  # and the editor closes
+malformed = [
+    (b"\x06", "unknown command byte 6"),
+    (struct.pack(">BI", 2, 4) + b"Zoom", "GET_TRACK (command 2) from the editor"),
+    (key(len(names), SEEK_ROW - 8, 40.0), f"SET_KEY for track {len(names)}, past the {len(names)} tracks"),
+    (struct.pack(">BII", 1, 0xFFFFFFFF, 0), f"DELETE_KEY for track 4294967295, past the {len(names)} tracks"),
+    (key(globe, SEEK_ROW - 8, 40.0, 4), "SET_KEY with interpolation 4"),
+    (key(globe, timeline_rows, 40.0), f"SET_KEY at row {timeline_rows}, past the timeline's {timeline_rows} rows"),
+    (key(globe, SEEK_ROW - 8, float("nan")), "not a finite number"),
+    (key(globe, SEEK_ROW - 8, float("-inf")), "not a finite number"),
+    (CUT_SHORT, "the connection ended inside SET_KEY (9 of 14 bytes)"),
+    (WRONG_GREETING, "the server's greeting is not a sync editor's"),
+]
+where = f"127.0.0.1:{editor.port}"
+out_before, expected_out, slowest = len(run.out()), [], 0.0
+
+
+def back_as_before(after):
+    """The show, connected again, draws the picture it drew at the row before
+    `after`, which left one line on standard error."""
+    editor.handshake()
+    expected_out.extend([f"connected to {where}", f"seek to row {SEEK_ROW}"])
+    count = len(frames())
+    editor.set_row(SEEK_ROW)
+    if settled_picture(count) != before:
+        fail(f"after '{after}' the picture at row {SEEK_ROW} changed")
+    if run.errors() != expected_errors:
+        fail(f"more than one line for '{after}': {run.errors()[len(expected_errors):]}")
+
+
+for i, (message, fault) in enumerate(malformed):
+    if message == WRONG_GREETING:
+        if editor.read(19) != b"hello, synctracker!":
+            fail("not the client's greeting")
+    elif i > 0:
+        back_as_before(malformed[i - 1][1])
+    editor.send(message)
+    if message == CUT_SHORT:
+        editor.peer.close()
+    line = wait_for(f"the line for '{fault}'", lambda: run.errors()[len(expected_errors):])[0]
+    dropped = time.monotonic()
+    if not line.startswith(f"thawline: disconnected from {where}: ") or fault not in line:
+        fail(f"not the line for '{fault}': {line}")
+    expected_errors.append(line)
+    editor.peer.close()
+    editor.accept(5)
+    slowest = max(slowest, time.monotonic() - dropped)
+if slowest > 2.0:
+    fail(f"the show took {slowest:.1f} s to connect again after a malformed message")
+back_as_before("the message cut short and the wrong greeting")
+if run.out()[out_before:] != expected_out:
+    fail(f"standard output during the malformed messages: {run.out()[out_before:]}")
+editor.save()
+n = said(f"saved * keys to {timeline}", out_before + len(expected_out))
+if open(timeline, "rb").read() != original:
+    fail("the keys saved after the malformed messages differ from the original")
 
 # PAUSE off: the song plays on from the row, the show tells the editor its rows.
 editor.pause(False)
@@ -235,9 +309,8 @@ n = said("connected to *", n)
 show.terminate()
 if show.wait(30) != 143:
     fail(f"exit {show.returncode} on SIGTERM, not 143")
-unexpected = [l for l in run.errors() if "keeping the keys" not in l]
-if unexpected:
-    fail(f"unexpected lines on standard error: {unexpected}")
+if run.errors() != expected_errors:
+    fail(f"standard error holds {run.errors()}, not the lines above {expected_errors}")
 # A timeline file that is not there: one line, and the show plays its built-in keys.
 missing = os.path.join(work, "no-such.rocket")
 show = run.start(exe, ["--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}", "--size", "320x180",
