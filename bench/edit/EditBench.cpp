@@ -10,21 +10,18 @@
 //
 //   edit_bench [--repeats N] [--preroll FRAMES] [WxH ...]
 //   (defaults: 10 repeats, edit mode's pre-roll, 320x180 and 1280x720)
-#include <GLES3/gl3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
+#include "HeadlessBench.h"
 #include "app/MusicClock.h"
-#include "app/ShowSession.h"
 #include "app/linux/FileWatch.h"
-#include "app/linux/HeadlessGl.h"
 #include "app/linux/SongPlayer.h"
 #include "app/edit/TrailPreroll.h"
 #include "content/module/SongModule.h"
@@ -33,21 +30,9 @@
 
 namespace {
 
-double secondsNow() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 void benchDrawing(int width, int height, int repeats, uint32_t preroll) {
-    ShowSession session = {};
-    openShowSession(session, Orrery::Gfx::DeviceDesc{}, width, height);
-    Orrery::Gfx::glesAttachScreenTarget(*session.show.runtime->outputTexture);
+    ShowSession session;
+    openBenchSession(session, width, height);
     uint32_t index = 0;
     float previous = 0.0f;
     std::vector<double> frames;
@@ -151,7 +136,7 @@ int main(int argc, char** argv) {
             repeats = std::max(1, std::atoi(argv[++i]));
         } else if (!std::strcmp(argv[i], "--preroll") && i + 1 < argc) {
             preroll = uint32_t(std::min(std::max(0, std::atoi(argv[++i])), int(kMaxPrerollFrames)));
-        } else if (std::sscanf(argv[i], "%dx%d", &w, &h) == 2 && w >= 16 && h >= 16 && w <= 7680 && h <= 4320) {
+        } else if (parseBenchSize(argv[i], w, h)) {
             sizes.push_back({w, h});
         } else {
             std::fprintf(stderr, "usage: edit_bench [--repeats N] [--preroll FRAMES] [WxH ...]\n");
@@ -162,11 +147,7 @@ int main(int argc, char** argv) {
     benchPolls();
     benchSoundSeek(repeats);
     HeadlessGl gl;
-    char error[256];
-    if (!openHeadlessGl(gl, error, sizeof error)) {
-        std::fprintf(stderr, "edit_bench: %s\n", error);
-        return 1;
-    }
+    if (!openBenchGl(gl, "edit_bench")) return 1;
     for (const auto& size : sizes) benchDrawing(size.first, size.second, repeats, preroll);
     closeHeadlessGl(gl);
     return 0;

@@ -23,10 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "Orrery/gfx/Gles.h"
-#include "Orrery/gfx/GraphRuntime.h"
-#include "app/ShowSession.h"
-#include "app/linux/HeadlessGl.h"
+#include "HeadlessBench.h"
 #include "app/linux/ShaderReload.h"
 
 namespace fs = std::filesystem;
@@ -39,18 +36,6 @@ const char* kUsage =
     "Times N saves (default 20) of shader file NAME (default Crt.ps.hlsl) in a copy of DIR\n"
     "(default the checkout's shader folder) to the first frame drawn with the rebuilt\n"
     "program, with the show drawn off-screen at WxH (default 320x180).\n";
-
-double secondsNow() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
 
 }  // namespace
 
@@ -69,9 +54,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         ++i;
-        if (!std::strcmp(a, "--size") && std::sscanf(v, "%dx%d", &width, &height) == 2 && width > 0 && height > 0 &&
-            width <= 8192 && height <= 8192)
-            continue;
+        if (!std::strcmp(a, "--size") && parseBenchSize(v, width, height)) continue;
         if (!std::strcmp(a, "--saves") && (saves = std::atoi(v)) > 0 && saves <= 10000) continue;
         if (!std::strcmp(a, "--file")) {
             file = v;
@@ -104,16 +87,12 @@ int main(int argc, char** argv) {
     }
 
     HeadlessGl gl{};
-    char error[256] = "";
-    if (!openHeadlessGl(gl, error, sizeof error) || glesContextProblem()) {
-        std::fprintf(stderr, "shader_reload_bench: no usable OpenGL ES context: %s\n",
-                     error[0] ? error : glesContextProblem());
+    if (!openBenchGl(gl, "shader_reload_bench")) {
         fs::remove_all(dir, fault);
         return 1;
     }
-    ShowSession session{};
-    openShowSession(session, DeviceDesc{}, width, height);
-    const GLuint screen = glesAttachScreenTarget(*session.show.runtime->outputTexture);
+    ShowSession session;
+    const GLuint screen = openBenchSession(session, width, height);
     ShaderReload reload;
     std::string reason;
     if (!screen || !shaderReloadOpen(reload, dir.c_str(), reason)) {

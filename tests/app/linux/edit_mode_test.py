@@ -3,14 +3,13 @@
 dummy sound), by a scripted sync editor on a loopback port written from the
 protocol: the greeting and the track requests, key changes seen in the
 read-back picture (the frame log's hashes), seeks of the played position,
-pause, a save that gives back the file, a lost and returning editor, and the
-timeline file saved by a text editor, well and badly.
+pause, a save that gives back the file, malformed messages and a wrong
+greeting (each one line, the keys kept, the editor taken back), a lost and
+returning editor, and the timeline file saved by a text editor, well and badly.
 
     edit_mode_test.py THAWLINE TIMELINE WORKDIR
 """
-import fnmatch
 import os
-import re
 import shutil
 import socket
 import struct
@@ -19,69 +18,24 @@ import sys
 import time
 import xml.etree.ElementTree as ET
 
+sys.dont_write_bytecode = True  # nothing written beside the sources
+from edit_harness import Run
+
 exe, source_timeline, work = sys.argv[1:4]
-shutil.rmtree(work, ignore_errors=True)
-os.makedirs(work)
+run = Run(work)
+fail, frames, said, wait_for = run.fail, run.frames, run.said, run.wait_for
 timeline = os.path.join(work, "thawline.rocket")
 shutil.copyfile(source_timeline, timeline)
 original = open(timeline, "rb").read()
 names = [t.get("name") for t in ET.parse(timeline).getroot().find("tracks")]
-frame_log = os.path.join(work, "frames.log")
-out_path, err_path = os.path.join(work, "out.log"), os.path.join(work, "err.log")
+timeline_rows = int(ET.parse(timeline).getroot().get("rows"))
 SEEK_ROW = 420
-
-
-def fail(why):
-    print("FAIL:", why, file=sys.stderr)
-    for path in (out_path, err_path):
-        if os.path.exists(path):
-            print(f"--- {os.path.basename(path)}:\n{open(path).read()[-3000:]}", file=sys.stderr)
-    show.kill()
-    sys.exit(1)
-
-
-def wait_for(what, test, seconds=60.0):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        got = test()
-        if got:
-            return got
-        if show.poll() is not None:
-            fail(f"the show ended (exit {show.returncode}) waiting for {what}")
-        time.sleep(0.05)
-    fail(f"no {what} within {seconds} s")
-
-
-def lines(path):
-    return open(path).read().splitlines() if os.path.exists(path) else []
-
-
-def frames():
-    """The frame log: (played frame, row, paused, hash) of each drawn frame."""
-    got = []
-    for line in lines(frame_log):
-        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) size \d+x\d+ hash ([0-9a-f]{16})", line)
-        if m:
-            got.append((int(m[1]), int(m[2]), m[3] == "paused", m[4]))
-    return got
-
-
-def said(line, after=0):
-    """Waits for `line` (* matches anything) on standard output past the first
-    `after` lines; the count of lines up to it."""
-    def seen():
-        out = lines(out_path)
-        for i in range(after, len(out)):
-            if fnmatch.fnmatchcase(out[i], line):
-                return i + 1
-        return 0
-    return wait_for(f"the line '{line}'", seen)
 
 
 def settled_picture(count_before):
     """The hash of the first frame drawn after `count_before` log lines."""
     wait_for("a new frame", lambda: len(frames()) > count_before)
-    return frames()[count_before][3]
+    return frames()[count_before].hash
 
 
 class Editor:
@@ -93,9 +47,12 @@ class Editor:
         self.port = self.listener.getsockname()[1]
         self.peer, self.pending = None, b""
 
-    def accept(self):
-        self.listener.settimeout(30)
-        self.peer, _ = self.listener.accept()
+    def accept(self, seconds=30):
+        self.listener.settimeout(seconds)
+        try:
+            self.peer, _ = self.listener.accept()
+        except socket.timeout:
+            fail(f"the show did not connect within {seconds} s")
         self.peer.settimeout(30)
         self.pending = b""
 
@@ -160,16 +117,14 @@ class Editor:
 
 
 for args, status in ((["--edit", "--help"], 0), (["--edit", "--size", "12x"], 2), (["--edit", "--bogus"], 2), (["--edit", "--preroll", "0"], 2)):
-    run = subprocess.run([exe] + args, capture_output=True, text=True)
-    if run.returncode != status or (status == 0) != ("usage: thawline --edit" in run.stdout):
-        print(f"FAIL: thawline {args}: exit {run.returncode}, {run.stdout!r} {run.stderr!r}", file=sys.stderr)
-        sys.exit(1)
+    done = subprocess.run([exe] + args, capture_output=True, text=True)
+    if done.returncode != status or (status == 0) != ("usage: thawline --edit" in done.stdout):
+        fail(f"thawline {args}: exit {done.returncode}, {done.stdout!r} {done.stderr!r}")
 
 editor = Editor()
 env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
-show = subprocess.Popen([exe, "--edit", "--timeline", timeline, "--sync", f"127.0.0.1:{editor.port}",
-                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
-                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
+show = run.start(exe, ["--edit", "--timeline", timeline, "--sync", f"127.0.0.1:{editor.port}", "--size", "320x180",
+                        "--preroll", "4"], env)
 
 # The greeting and the 27 track requests in index order; playing, the show
 # tells the editor its row as it moves.
@@ -196,7 +151,7 @@ count = len(frames())
 editor.set_row(SEEK_ROW)
 n = said(f"seek to row {SEEK_ROW}", n)
 wait_for("the sought frame", lambda: len(frames()) > count)
-frame, row, paused, before = frames()[count]
+frame, row, paused, _, before = frames()[count]
 if (frame, row, paused) != (expected_frame, SEEK_ROW, True):
     fail(f"after SET_ROW {SEEK_ROW}: frame {frame} row {row} paused {paused}, not frame {expected_frame}")
 # Seeking to the same row again draws the same picture: the trail is rebuilt, not carried.
@@ -250,21 +205,90 @@ edited = settled_picture(count)
 if edited == before:
     fail("the reloaded file did not change the picture")
 # A broken save: one line on standard error, the keys and picture stay.
-errors = len(lines(err_path))
+errors = len(run.errors())
 count = len(frames())
 save_as_editor(original.replace(b'row="', b'rov="', 1))
-wait_for("the reader's line", lambda: len(lines(err_path)) > errors)
-line = lines(err_path)[errors]
+wait_for("the reader's line", lambda: len(run.errors()) > errors)
+line = run.errors()[errors]
 if not line.startswith(f"thawline: {timeline}:") or "keeping the keys" not in line:
     fail(f"not the reader's one line: {line}")
+expected_errors = [line]
 time.sleep(0.5)
-if any(f[3] != edited for f in frames()[count:]):
+if any(f.hash != edited for f in frames()[count:]):
     fail("the broken file changed the picture")
 count = len(frames())
 save_as_editor(original)
 n = said(f"reloaded * keys from {timeline}", n)
 if settled_picture(count) != before:
     fail("the original file did not bring the picture back")
+
+# Malformed messages, one connection each: the show drops the editor with one
+# line on standard error naming the fault, keeps its keys (the picture at the
+# paused row and, at the end, the saved file are as before), draws on, and is
+# back within the retry's second. Keys that would change the picture at the
+# row if taken go to GLOBE_BRIGHTNESS before it.
+def key(track, row, value, interpolation=0):
+    return struct.pack(">BIIfB", 0, track, row, value, interpolation)
+
+
+globe = names.index("GLOBE_BRIGHTNESS")
+WRONG_GREETING = b"hello, demo?"
+CUT_SHORT = key(globe, SEEK_ROW - 8, 40.0)[:9]  # and the editor closes
+malformed = [
+    (b"\x06", "unknown command byte 6"),
+    (struct.pack(">BI", 2, 4) + b"Zoom", "GET_TRACK (command 2) from the editor"),
+    (key(len(names), SEEK_ROW - 8, 40.0), f"SET_KEY for track {len(names)}, past the {len(names)} tracks"),
+    (struct.pack(">BII", 1, 0xFFFFFFFF, 0), f"DELETE_KEY for track 4294967295, past the {len(names)} tracks"),
+    (key(globe, SEEK_ROW - 8, 40.0, 4), "SET_KEY with interpolation 4"),
+    (key(globe, timeline_rows, 40.0), f"SET_KEY at row {timeline_rows}, past the timeline's {timeline_rows} rows"),
+    (key(globe, SEEK_ROW - 8, float("nan")), "not a finite number"),
+    (key(globe, SEEK_ROW - 8, float("-inf")), "not a finite number"),
+    (CUT_SHORT, "the connection ended inside SET_KEY (9 of 14 bytes)"),
+    (WRONG_GREETING, "the server's greeting is not a sync editor's"),
+]
+where = f"127.0.0.1:{editor.port}"
+out_before, expected_out, slowest = len(run.out()), [], 0.0
+
+
+def back_as_before(after):
+    """The show, connected again, draws the picture it drew at the row before
+    `after`, which left one line on standard error."""
+    editor.handshake()
+    expected_out.extend([f"connected to {where}", f"seek to row {SEEK_ROW}"])
+    count = len(frames())
+    editor.set_row(SEEK_ROW)
+    if settled_picture(count) != before:
+        fail(f"after '{after}' the picture at row {SEEK_ROW} changed")
+    if run.errors() != expected_errors:
+        fail(f"more than one line for '{after}': {run.errors()[len(expected_errors):]}")
+
+
+for i, (message, fault) in enumerate(malformed):
+    if message == WRONG_GREETING:
+        if editor.read(19) != b"hello, synctracker!":
+            fail("not the client's greeting")
+    elif i > 0:
+        back_as_before(malformed[i - 1][1])
+    editor.send(message)
+    if message == CUT_SHORT:
+        editor.peer.close()
+    line = wait_for(f"the line for '{fault}'", lambda: run.errors()[len(expected_errors):])[0]
+    dropped = time.monotonic()
+    if not line.startswith(f"thawline: disconnected from {where}: ") or fault not in line:
+        fail(f"not the line for '{fault}': {line}")
+    expected_errors.append(line)
+    editor.peer.close()
+    editor.accept(5)
+    slowest = max(slowest, time.monotonic() - dropped)
+if slowest > 2.0:
+    fail(f"the show took {slowest:.1f} s to connect again after a malformed message")
+back_as_before("the message cut short and the wrong greeting")
+if run.out()[out_before:] != expected_out:
+    fail(f"standard output during the malformed messages: {run.out()[out_before:]}")
+editor.save()
+n = said(f"saved * keys to {timeline}", out_before + len(expected_out))
+if open(timeline, "rb").read() != original:
+    fail("the keys saved after the malformed messages differ from the original")
 
 # PAUSE off: the song plays on from the row, the show tells the editor its rows.
 editor.pause(False)
@@ -285,20 +309,16 @@ n = said("connected to *", n)
 show.terminate()
 if show.wait(30) != 143:
     fail(f"exit {show.returncode} on SIGTERM, not 143")
-unexpected = [l for l in lines(err_path) if "keeping the keys" not in l]
-if unexpected:
-    fail(f"unexpected lines on standard error: {unexpected}")
+if run.errors() != expected_errors:
+    fail(f"standard error holds {run.errors()}, not the lines above {expected_errors}")
 # A timeline file that is not there: one line, and the show plays its built-in keys.
-for path in (out_path, err_path, frame_log):
-    os.remove(path)
 missing = os.path.join(work, "no-such.rocket")
-show = subprocess.Popen([exe, "--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}",
-                         "--size", "320x180", "--preroll", "4", "--frame-log", frame_log],
-                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
+show = run.start(exe, ["--edit", "--timeline", missing, "--sync", f"127.0.0.1:{editor.port}", "--size", "320x180",
+                        "--preroll", "4"], env)
 wait_for("frames without the file", lambda: len(frames()) > 3)
 show.terminate()
 show.wait(30)
-if len(lines(err_path)) != 1 or not lines(err_path)[0].startswith(f"thawline: {missing}"):
-    fail(f"not one line about the missing file: {lines(err_path)}")
+if len(run.errors()) != 1 or not run.errors()[0].startswith(f"thawline: {missing}"):
+    fail(f"not one line about the missing file: {run.errors()}")
 
 print("edit mode: handshake, keys, seeks, pause, save, reload and reconnection as expected")

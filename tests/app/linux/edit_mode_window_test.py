@@ -6,16 +6,17 @@ loop, and a resize that keeps the edited keys.
     edit_mode_window_test.py THAWLINE TIMELINE WORKDIR
 """
 import os
-import re
-import shutil
 import subprocess
 import sys
 import time
 import xml.etree.ElementTree as ET
 
+sys.dont_write_bytecode = True  # nothing written beside the sources
+from edit_harness import Run
+
 exe, source_timeline, work = sys.argv[1:4]
-shutil.rmtree(work, ignore_errors=True)
-os.makedirs(work)
+run = Run(work)
+fail, frames, wait_for = run.fail, run.frames, run.wait_for
 timeline = os.path.join(work, "thawline.rocket")
 # An edit the built-in keys do not have, seen at row 420: kept through a resize?
 tree = ET.parse(source_timeline)
@@ -24,45 +25,6 @@ for track in tree.getroot().find("tracks"):
         ET.SubElement(track, "key", row="412", value="40", interpolation="0")
         track[:] = sorted(track, key=lambda k: int(k.get("row")))
 tree.write(timeline, encoding="utf-8", xml_declaration=True)
-frame_log, out_path, err_path = (os.path.join(work, n) for n in ("frames.log", "out.log", "err.log"))
-procs = []
-
-
-def fail(why):
-    print("FAIL:", why, file=sys.stderr)
-    for path in (out_path, err_path):
-        if os.path.exists(path):
-            print(f"--- {os.path.basename(path)}:\n{open(path).read()[-3000:]}", file=sys.stderr)
-    for p in reversed(procs):
-        p.kill()
-    sys.exit(1)
-
-
-def lines(path):
-    return open(path).read().splitlines() if os.path.exists(path) else []
-
-
-def frames():
-    got = []
-    for line in lines(frame_log):
-        m = re.fullmatch(r"frame (\d+) row (\d+) (paused|playing) size (\d+x\d+) hash ([0-9a-f]{16})", line)
-        if m:
-            got.append((int(m[1]), int(m[2]), m[3] == "paused", m[4], m[5]))
-    return got
-
-
-def wait_for(what, test, seconds=60.0):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        got = test()
-        if got:
-            return got
-        if show.poll() is not None:
-            fail(f"the show ended (exit {show.returncode}) waiting for {what}")
-        time.sleep(0.05)
-    fail(f"no {what} within {seconds} s")
-
-
 said_so_far = 0
 
 
@@ -71,29 +33,25 @@ def key(name, expected=None):
     global said_so_far
     subprocess.run(["xdotool", "key", "--window", window, name], check=True)
     if expected:
-        wait_for(f"'{expected}' after {name}", lambda: expected in lines(out_path)[said_so_far:])
-        said_so_far = lines(out_path).index(expected, said_so_far) + 1
+        said_so_far = run.said(expected, said_so_far)
 
 
 display_file = os.path.join(work, "display")
 with open(display_file, "w") as f:
-    procs.append(subprocess.Popen(["Xvfb", "-displayfd", str(f.fileno()), "-screen", "0", "640x480x24", "-nolisten",
-                                   "tcp"], pass_fds=(f.fileno(),), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    run.others.append(subprocess.Popen(["Xvfb", "-displayfd", str(f.fileno()), "-screen", "0", "640x480x24",
+                                        "-nolisten", "tcp"], pass_fds=(f.fileno(),), stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL))
 end = time.monotonic() + 10
 while time.monotonic() < end and not open(display_file).read().strip():
     time.sleep(0.1)
 display = open(display_file).read().strip()
 if not display:
-    print("FAIL: Xvfb did not start", file=sys.stderr)
-    procs[0].kill()
-    sys.exit(1)
+    fail("Xvfb did not start")
 env = dict(os.environ, DISPLAY=":" + display, SDL_AUDIODRIVER="dummy")
 env.pop("SDL_VIDEODRIVER", None)
 env.pop("WAYLAND_DISPLAY", None)
-show = subprocess.Popen([exe, "--edit", "--timeline", timeline, "--sync", "127.0.0.1:9", "--size", "320x180",
-                         "--preroll", "1", "--frame-log", frame_log],
-                        stdout=open(out_path, "w"), stderr=open(err_path, "w"), env=env)
-procs.append(show)
+show = run.start(exe, ["--edit", "--timeline", timeline, "--sync", "127.0.0.1:9", "--size", "320x180", "--preroll", "1"],
+                 env)
 window = subprocess.run(["xdotool", "search", "--sync", "--name", "^Thawline edit"], capture_output=True, text=True,
                         timeout=60, env=env).stdout.split()[0]
 os.environ["DISPLAY"] = ":" + display
@@ -111,7 +69,7 @@ key("Left", "seek to row 56")
 key("Left", "seek to row 48")
 key("Up", "seek to row 47")
 key("Prior", "seek to row 0")
-wait_for("the frame at row 0", lambda: frames()[-1][1] == 0 and frames()[-1][2])
+wait_for("the frame at row 0", lambda: frames()[-1].row == 0 and frames()[-1].paused)
 at_start = frames()[-1]
 
 # A loop from 16 to 80: playing, the song and picture come back from 80 to 16
@@ -125,15 +83,15 @@ key("Left", "seek to row 72")
 count = len(frames())
 key("space", "playing")
 wait_for("two passes through the loop", lambda: sum(1 for a, b in zip(frames()[count:], frames()[count + 1:])
-                                                       if b[0] < a[0]) >= 2, 120)
-rows = [f[1] for f in frames()[count:]]
+                                                       if b.frame < a.frame) >= 2, 120)
+rows = [f.row for f in frames()[count:]]
 if min(rows) < 16 or max(rows) > 80:
     fail(f"rows outside the loop 16-80: {rows}")
 key("backslash")
 key("space", "paused")
 key("Home", "seek to row 0")
-wait_for("the frame at row 0", lambda: frames()[-1][1] == 0 and frames()[-1][2])
-if frames()[-1][4] != at_start[4]:
+wait_for("the frame at row 0", lambda: frames()[-1].row == 0 and frames()[-1].paused)
+if frames()[-1].hash != at_start.hash:
     fail("row 0 drew a different picture the second time")
 
 # A resize draws at the window's new size with the edited keys: back at the
@@ -144,20 +102,20 @@ for row in (392, 400, 408, 416):
     key("Right", f"seek to row {row}")
 for row in (417, 418, 419, 420):
     key("Down", f"seek to row {row}")
-wait_for("the frame at row 420", lambda: frames()[-1][1] == 420 and frames()[-1][2])
+wait_for("the frame at row 420", lambda: frames()[-1].row == 420 and frames()[-1].paused)
 edited = frames()[-1]
 subprocess.run(["xdotool", "windowsize", window, "400", "240"], check=True)
-wait_for("a frame at 400x240", lambda: frames()[-1][3] == "400x240")
+wait_for("a frame at 400x240", lambda: frames()[-1].size == "400x240")
 subprocess.run(["xdotool", "windowsize", window, "320", "180"], check=True)
-wait_for("a frame at 320x180 again", lambda: frames()[-1][3] == "320x180" and frames()[-2][3] == "400x240")
-if frames()[-1][4] != edited[4]:
+wait_for("a frame at 320x180 again", lambda: frames()[-1].size == "320x180" and frames()[-2].size == "400x240")
+if frames()[-1].hash != edited.hash:
     fail("after the resize the picture differs: the edited keys or the trail were lost")
 
 key("Escape")
 if show.wait(30) != 0:
     fail(f"Escape gave exit {show.returncode}")
-if lines(err_path):
-    fail(f"lines on standard error: {lines(err_path)}")
-procs[0].kill()
-procs[0].wait()
+if run.errors():
+    fail(f"lines on standard error: {run.errors()}")
+run.others[0].kill()
+run.others[0].wait()
 print("edit mode window: keys, loop and resize as expected")
