@@ -104,6 +104,14 @@ void sayLine(void*, const char* line, bool isFault) {
     else say(line);
 }
 
+// The editor's save renames a new file over the watched one: that is the
+// program's own write, not a save to read back.
+void onSyncEvent(void* user, const SyncEvent& event) {
+    Edit& edit = *static_cast<Edit*>(user);
+    if (event.kind == SyncEventKind::Saved) fileWatchOwnWrite(edit.watch);
+    editSyncEvent(&edit.core, event);
+}
+
 void songSeek(void* song, uint64_t frame) { songPlayerSeek(*static_cast<SongPlayer*>(song), frame); }
 void songSetPaused(void* song, bool paused) { songPlayerSetPaused(*static_cast<SongPlayer*>(song), paused); }
 
@@ -331,7 +339,7 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
 
     editCoreInit(edit.core, edit.session, EditSong{&edit.song, songSeek, songSetPaused}, sayLine, nullptr,
                  options.prerollFrames);
-    SyncLinkSetup setup = {options.syncAddress, kNames, edit.rows, options.timelinePath, editSyncEvent, &edit.core};
+    SyncLinkSetup setup = {options.syncAddress, kNames, edit.rows, options.timelinePath, onSyncEvent, &edit};
     edit.linked = syncLinkInit(edit.link, setup, error);
     if (!edit.linked) fault(error.c_str());
 

@@ -8,6 +8,8 @@
 
 bool fileWatchOpen(FileWatch& watch, const char* path, std::string& error) {
     watch.fd = -1;
+    watch.path = path;
+    watch.ownWrite = false;
     const char* slash = std::strrchr(path, '/');
     const std::string folder = slash ? (slash == path ? std::string("/") : std::string(path, slash)) : ".";
     watch.name = slash ? slash + 1 : path;
@@ -39,8 +41,18 @@ bool fileWatchPoll(FileWatch& watch) {
             at += ssize_t(sizeof(inotify_event)) + event->len;
         }
     }
+    if (changed && watch.ownWrite) {
+        struct stat now;
+        const struct stat& was = watch.written;
+        if (stat(watch.path.c_str(), &now) == 0 && now.st_dev == was.st_dev && now.st_ino == was.st_ino &&
+            now.st_size == was.st_size && now.st_mtim.tv_sec == was.st_mtim.tv_sec &&
+            now.st_mtim.tv_nsec == was.st_mtim.tv_nsec)
+            changed = false;
+    }
     return changed;
 }
+
+void fileWatchOwnWrite(FileWatch& watch) { watch.ownWrite = stat(watch.path.c_str(), &watch.written) == 0; }
 
 void fileWatchClose(FileWatch& watch) {
     if (watch.fd >= 0) close(watch.fd);
