@@ -109,7 +109,7 @@ void editSyncEvent(void* user, const SyncEvent& event) {
 
 void editRedraw(EditCore& core) { core.redraw = true; }
 
-EditFrame editFrame(EditCore& core, uint64_t position, SyncSession* sync) {
+EditFrame editFrame(EditCore& core, uint64_t position, double now, SyncSession* sync) {
     uint64_t to = 0;
     if (!core.paused && transportLoopWrap(core.transport, position, to)) {
         seekToFrame(core, to);
@@ -122,22 +122,30 @@ EditFrame editFrame(EditCore& core, uint64_t position, SyncSession* sync) {
     }
     if (core.paused) {
         const uint64_t stamp = keysStamp(core.session->show.tracks);
-        if (stamp != core.keysStamp) core.redraw = true;
+        if (stamp != core.keysStamp) {
+            core.quick = true;
+            core.settleAt = now + kEditSettleSeconds;
+        }
         core.keysStamp = stamp;
+        if (core.settleAt > 0.0 && now >= core.settleAt) core.redraw = true;
     }
     EditFrame frame{position, transportRowAtFrame(core.transport, position), musicTimeFromFrames(uint32_t(position)),
-                    false};
+                    false, false};
     if (sync) syncSessionPlayingRow(*sync, frame.row, !core.paused);
 
     // Paused, the picture holds: it is drawn again only when asked.
-    frame.drawn = core.redraw || !core.paused;
-    if (core.redraw)
-        prerollTrail(*core.session, core.prerollFrames, core.frameIndex, frame.time, core.previousTime);
-    core.redraw = false;
-    if (frame.drawn) {
+    frame.drawn = core.redraw || core.quick || !core.paused;
+    if (core.redraw || !core.paused) {
+        if (core.redraw)
+            prerollTrail(*core.session, core.prerollFrames, core.frameIndex, frame.time, core.previousTime);
         drawShowSessionFrame(*core.session, core.frameIndex++, frame.time, frame.time - core.previousTime);
         core.previousTime = frame.time;
+        core.settleAt = 0.0;
+    } else if (core.quick) {
+        drawHoldingTrail(*core.session, core.frameIndex, frame.time);
+        frame.trailHeld = true;
     }
+    core.redraw = core.quick = false;
     return frame;
 }
 

@@ -29,6 +29,8 @@ struct EditCore {
     uint32_t prerollFrames;  // drawn unseen after a seek to rebuild the melt trail
     bool paused;
     bool redraw;  // the current position is drawn afresh, its trail built again
+    bool quick;   // paused, the keys changed: drawn again at once, the trail held
+    double settleAt;  // then, once the keys rest, with the trail built again (0: nothing waits)
     uint64_t keysStamp;
     uint32_t frameIndex;
     float previousTime;
@@ -59,12 +61,19 @@ struct EditFrame {
     uint32_t row;
     float time;
     bool drawn;  // false: paused with nothing changed, the last picture stands
+    bool trailHeld;  // drawn for changed keys with the trail held; the exact picture follows
 };
 
-// One frame at the song's played `position`: the loop's jump back, a pause
-// at the show's end, the playing row told to the editor (`sync` may be
-// null), and the picture drawn, after a pre-roll when it was made stale.
-EditFrame editFrame(EditCore& core, uint64_t position, SyncSession* sync);
+// How long the keys must rest, paused, before the picture drawn at once for
+// them is drawn again with its trail rebuilt.
+constexpr double kEditSettleSeconds = 0.3;
+
+// One frame at the song's played `position` (`now`: seconds, any origin):
+// the loop's jump back, a pause at the show's end, the playing row told to
+// the editor (`sync` may be null), and the picture drawn, after a pre-roll
+// when it was made stale. Paused, a key change is drawn at once with the
+// trail held, then, once the keys rest, with the trail rebuilt.
+EditFrame editFrame(EditCore& core, uint64_t position, double now, SyncSession* sync);
 
 // "row R | T s | F fps | CONNECTION | loop A-B" and " | paused", " | shader error" when so.
 void editStatusLine(const EditCore& core, const EditFrame& frame, float fps, const char* connection, bool shaderError,

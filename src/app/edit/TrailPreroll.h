@@ -22,3 +22,9 @@ constexpr float kPrerollStep = 1.0f / 60.0f;
 // Empties the trail and draws `frames` steps before `time` (fewer near the
 // start). The next frame, at `time`, steps from `previousTime`.
 void prerollTrail(ShowSession& session, uint32_t frames, uint32_t& frameIndex, float time, float& previousTime);
+
+// Draws the frame at `time` again with the trail as it stands: every pass
+// but the trail's, which reads the trail's last picture. For key changes
+// while paused, at the cost of a frame without the trail's pass; a key that
+// moves the trail itself shows once the trail is drawn again.
+void drawHoldingTrail(ShowSession& session, uint32_t& frameIndex, float time);

@@ -41,8 +41,10 @@ const char* const kEditUsage =
     "  --size WxH       the window's first size (default 960x540)\n"
     "  --preroll N      after a seek, N frames (1/60 s each, 1 to 600, default 15)\n"
     "                   before the row are drawn unseen to rebuild the melt trail\n"
-    "  --frame-log FILE one line per drawn frame: its played frame, row, size and a\n"
-    "                   hash of its pixels (for tests; reads every frame back)\n";
+    "  --frame-log FILE one line per drawn frame: its played frame, row, state\n"
+    "                   (playing, paused, or held: paused, drawn for changed keys\n"
+    "                   with the trail held), size and a hash of its pixels (for\n"
+    "                   tests; reads every frame back)\n";
 
 namespace {
 
@@ -224,7 +226,7 @@ void logFrame(Edit& edit, const EditFrame& frame) {
     glReadPixels(0, 0, edit.width, edit.height, GL_RGBA, GL_UNSIGNED_BYTE, edit.pixels.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     std::fprintf(edit.frameLog, "frame %llu row %u %s size %dx%d hash %016llx\n",
-                 static_cast<unsigned long long>(frame.position), frame.row, edit.core.paused ? "paused" : "playing", edit.width,
+                 static_cast<unsigned long long>(frame.position), frame.row, frame.trailHeld ? "held" : edit.core.paused ? "paused" : "playing", edit.width,
                  edit.height,
                  static_cast<unsigned long long>(hashBytes(edit.pixels.data(), edit.pixels.size())));
     std::fflush(edit.frameLog);
@@ -363,7 +365,7 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
         }
 
         const EditFrame frame =
-            editFrame(edit.core, songPlayerPosition(edit.song), edit.linked ? &edit.link.session : nullptr);
+            editFrame(edit.core, songPlayerPosition(edit.song), secondsNow(), edit.linked ? &edit.link.session : nullptr);
         if (!frame.drawn) SDL_Delay(8);  // nothing new to show: no busy loop while paused
         Orrery::Gfx::glesPresent(*edit.session.show.runtime->outputTexture, 0, edit.width, edit.height);
         SDL_GL_SwapWindow(window);

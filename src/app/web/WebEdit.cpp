@@ -81,7 +81,7 @@ EMSCRIPTEN_KEEPALIVE void thaw_web_edit_key(int key, uint32_t position) {
 // One frame at the song's played frame, shown on the canvas when drawn.
 // 1 when a new picture was drawn, 0 when the last one stands (paused).
 EMSCRIPTEN_KEEPALIVE int thaw_web_edit_frame(uint32_t position, int width, int height) {
-    edit.frame = editFrame(edit.core, position, &edit.sync);
+    edit.frame = editFrame(edit.core, position, emscripten_get_now() / 1000.0, &edit.sync);
     if (!edit.frame.drawn) return 0;
     Orrery::Gfx::glesPresent(*web.session.show.runtime->outputTexture, 0, width, height);
     return 1;
@@ -91,6 +91,9 @@ EMSCRIPTEN_KEEPALIVE int thaw_web_edit_frame(uint32_t position, int width, int h
 EMSCRIPTEN_KEEPALIVE double thaw_web_edit_position() { return double(edit.frame.position); }
 EMSCRIPTEN_KEEPALIVE uint32_t thaw_web_edit_row() { return edit.frame.row; }
 EMSCRIPTEN_KEEPALIVE int thaw_web_edit_paused() { return edit.core.paused ? 1 : 0; }
+// 1 when the last picture is exact: no picture with the trail held awaits
+// its trail.
+EMSCRIPTEN_KEEPALIVE int thaw_web_edit_settled() { return edit.core.settleAt == 0.0 && !edit.frame.trailHeld ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE const char* thaw_web_edit_status(float fps, const char* connection) {
     editStatusLine(edit.core, edit.frame, fps, connection, false, edit.status, sizeof edit.status);

@@ -45,6 +45,7 @@ const thawline = {
   editPosition: 0,    // edit mode: the song frame and row of the last frame
   editRow: 0,
   editPaused: false,
+  editSettled: true,  // edit mode: the picture is exact (not one drawn at once with the trail held)
   saved: '',          // edit mode: the last timeline offered for download
   saves: 0,
   heardSeconds,
@@ -632,6 +633,7 @@ function editFrame() {
   thawline.editPosition = module._thaw_web_edit_position();
   thawline.editRow = module._thaw_web_edit_row();
   thawline.editPaused = module._thaw_web_edit_paused() !== 0;
+  thawline.editSettled = module._thaw_web_edit_settled() !== 0;
   if (drawn) {
     if (!thawline.firstFrameMs) thawline.firstFrameMs = now;
     thawline.editFramesDrawn += 1;

@@ -13,9 +13,10 @@ import time
 from collections import namedtuple
 
 # One drawn frame: the played frame, its row, paused or not, the drawing size
-# ("WxH") and the hash of its pixels.
-Frame = namedtuple("Frame", "frame row paused size hash")
-FRAME_LINE = re.compile(r"frame (\d+) row (\d+) (paused|playing) size (\d+x\d+) hash ([0-9a-f]{16})")
+# ("WxH"), the hash of its pixels, and whether it was drawn at once for
+# changed keys with the trail held (the exact picture follows it).
+Frame = namedtuple("Frame", "frame row paused size hash held")
+FRAME_LINE = re.compile(r"frame (\d+) row (\d+) (paused|playing|held) size (\d+x\d+) hash ([0-9a-f]{16})")
 
 
 def lines(path):
@@ -63,7 +64,7 @@ class Run:
         for line in lines(self.frame_log):
             m = FRAME_LINE.fullmatch(line)
             if m:
-                got.append(Frame(int(m[1]), int(m[2]), m[3] == "paused", m[4], m[5]))
+                got.append(Frame(int(m[1]), int(m[2]), m[3] != "playing", m[4], m[5], m[3] == "held"))
         return got
 
     def wait_for(self, what, test, seconds=60.0):

@@ -33,9 +33,12 @@ SEEK_ROW = 420
 
 
 def settled_picture(count_before):
-    """The hash of the first frame drawn after `count_before` log lines."""
-    wait_for("a new frame", lambda: len(frames()) > count_before)
-    return frames()[count_before].hash
+    """The hash of the first exact frame drawn after `count_before` log lines
+    (a picture drawn at once for changed keys, with the trail held, comes
+    first and must be followed by the exact one)."""
+    def exact():
+        return [f for f in frames()[count_before:] if not f.held]
+    return wait_for("a new frame", exact)[0].hash
 
 
 class Editor:
@@ -151,7 +154,7 @@ count = len(frames())
 editor.set_row(SEEK_ROW)
 n = said(f"seek to row {SEEK_ROW}", n)
 wait_for("the sought frame", lambda: len(frames()) > count)
-frame, row, paused, _, before = frames()[count]
+frame, row, paused, _, before, _ = frames()[count]
 if (frame, row, paused) != (expected_frame, SEEK_ROW, True):
     fail(f"after SET_ROW {SEEK_ROW}: frame {frame} row {row} paused {paused}, not frame {expected_frame}")
 # Seeking to the same row again draws the same picture: the trail is rebuilt, not carried.
@@ -166,6 +169,8 @@ track = names.index("GLOBE_BRIGHTNESS")
 count = len(frames())
 editor.set_key(track, SEEK_ROW - 8, 40.0, 0)
 changed = settled_picture(count)
+if not frames()[count].held:
+    fail("a key change while paused was not drawn at once with the trail held before the exact picture")
 if changed == before:
     fail("SET_KEY did not change the picture")
 count = len(frames())

@@ -101,7 +101,9 @@ def main():
             return driver.execute_script('return thawline.editLog.length')
 
         def new_picture(drawn_before):
-            browser.wait_for(driver, 'thawline.editFramesDrawn > %d' % drawn_before, 120, 'a new picture')
+            # The exact one: a key change shows at once with the trail held, then exactly.
+            browser.wait_for(driver, 'thawline.editFramesDrawn > %d && thawline.editSettled' % drawn_before, 120,
+                             'a new picture')
             return driver.execute_async_script('thawline.pictureDigest().then(arguments[arguments.length - 1])')
 
         def drawn():
