@@ -38,6 +38,12 @@ void seekToFrame(EditCore& core, uint64_t frame) {
 
 void say(EditCore& core, const char* line, bool fault = false) { core.say(core.sayUser, line, fault); }
 
+void loopChanged(EditCore& core) {
+    const Transport& t = core.transport;
+    core.song.setLoop(core.song.user, transportLoopActive(t), transportFrameAtRow(t, t.loopStart),
+                      transportFrameAtRow(t, t.loopEnd));
+}
+
 }  // namespace
 
 void editCoreInit(EditCore& core, ShowSession& session, EditSong song, EditSay say, void* sayUser,
@@ -86,12 +92,14 @@ void editKey(EditCore& core, EditKey key, uint64_t position) {
         case EditKey::LoopStart:
             t.loopStart = row;
             t.loopStartSet = true;
-            return;
+            return loopChanged(core);
         case EditKey::LoopEnd:
             t.loopEnd = row;
             t.loopEndSet = true;
-            return;
-        case EditKey::LoopClear: t.loopStartSet = t.loopEndSet = false; return;
+            return loopChanged(core);
+        case EditKey::LoopClear:
+            t.loopStartSet = t.loopEndSet = false;
+            return loopChanged(core);
     }
 }
 
@@ -110,6 +118,8 @@ void editSyncEvent(void* user, const SyncEvent& event) {
 void editRedraw(EditCore& core) { core.redraw = true; }
 
 EditFrame editFrame(EditCore& core, uint64_t position, double now, SyncSession* sync) {
+    // The song looped by itself: the trail is built again at the loop's start.
+    if (!core.paused && position < core.lastPosition) core.redraw = true;
     uint64_t to = 0;
     if (!core.paused && transportLoopWrap(core.transport, position, to)) {
         seekToFrame(core, to);
@@ -129,6 +139,7 @@ EditFrame editFrame(EditCore& core, uint64_t position, double now, SyncSession* 
         core.keysStamp = stamp;
         if (core.settleAt > 0.0 && now >= core.settleAt) core.redraw = true;
     }
+    core.lastPosition = position;
     EditFrame frame{position, transportRowAtFrame(core.transport, position), musicTimeFromFrames(uint32_t(position)),
                     false, false};
     if (sync) syncSessionPlayingRow(*sync, frame.row, !core.paused);

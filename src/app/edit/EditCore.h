@@ -15,6 +15,9 @@ struct EditSong {
     void* user;
     void (*seek)(void* user, uint64_t frame);  // play on from this frame of the song
     void (*setPaused)(void* user, bool paused);
+    // The loop's span of song frames, made by the song to the frame; the
+    // core jumps back itself only when the song reports a position past it.
+    void (*setLoop)(void* user, bool on, uint64_t start, uint64_t end);
 };
 
 // One line for the user; `fault` lines suit stderr.
@@ -34,6 +37,7 @@ struct EditCore {
     uint64_t keysStamp;
     uint32_t frameIndex;
     float previousTime;
+    uint64_t lastPosition;  // the last frame's: a song that went back by itself looped
 };
 
 // Playing from the start. The transport takes its tempo from the session's

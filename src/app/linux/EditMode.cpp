@@ -116,6 +116,9 @@ void onSyncEvent(void* user, const SyncEvent& event) {
 
 void songSeek(void* song, uint64_t frame) { songPlayerSeek(*static_cast<SongPlayer*>(song), frame); }
 void songSetPaused(void* song, bool paused) { songPlayerSetPaused(*static_cast<SongPlayer*>(song), paused); }
+void songSetLoop(void* song, bool on, uint64_t start, uint64_t end) {
+    songPlayerSetLoop(*static_cast<SongPlayer*>(song), on, start, end);
+}
 
 // Opens the session at the window's drawable size; `keep` (the edited
 // tracks) replaces the tracks it builds.
@@ -339,7 +342,7 @@ int runEditMode(SDL_Window* window, const EditOptions& options, EditShaderHook s
 
     if (!fileWatchOpen(edit.watch, options.timelinePath, error)) fault(error.c_str());
 
-    editCoreInit(edit.core, edit.session, EditSong{&edit.song, songSeek, songSetPaused}, sayLine, nullptr,
+    editCoreInit(edit.core, edit.session, EditSong{&edit.song, songSeek, songSetPaused, songSetLoop}, sayLine, nullptr,
                  options.prerollFrames);
     SyncLinkSetup setup = {options.syncAddress, kNames, edit.rows, options.timelinePath, onSyncEvent, &edit};
     edit.linked = syncLinkInit(edit.link, setup, error);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -25,14 +26,15 @@ void fillFromRender(void* user, Uint8* stream, int bytes) {
         std::memset(stream, 0, size_t(bytes));
         return;
     }
-    uint64_t fromSong = 0;
-    if (player.cursor < player.song.frames) {
-        fromSong = player.song.frames - player.cursor;
-        if (fromSong > frames) fromSong = frames;
-        std::memcpy(out, player.song.samples + 2 * player.cursor, size_t(fromSong) * kAudioBytesPerFrame);
+    for (uint64_t done = 0; done < frames;) {
+        uint64_t from = 0;
+        const uint64_t run = songCursorTake(player.cursor, frames - done, from);
+        const uint64_t fromSong = from < player.song.frames ? std::min(run, player.song.frames - from) : 0;
+        if (fromSong)
+            std::memcpy(out + 2 * done, player.song.samples + 2 * from, size_t(fromSong) * kAudioBytesPerFrame);
+        std::memset(out + 2 * (done + fromSong), 0, size_t(run - fromSong) * kAudioBytesPerFrame);
+        done += run;
     }
-    std::memset(out + 2 * fromSong, 0, size_t(frames - fromSong) * kAudioBytesPerFrame);
-    player.cursor += frames;
     deviceClockDelivered(player.clock, frames, secondsNow());
 }
 
@@ -63,8 +65,7 @@ SDL_AudioDeviceID openDeviceQuietly(SongPlayer& player, SDL_AudioSpec& obtained)
 }
 
 void restartClock(SongPlayer& player, uint64_t frame) {
-    player.cursor = frame;
-    player.clockBase = frame;
+    songCursorStart(player.cursor, frame);
     deviceClockInitDoubleBuffered(player.clock, player.chunkFrames, kAudioSampleRate);
     player.wallStart = secondsNow();
 }
@@ -89,12 +90,12 @@ bool openSongPlayer(SongPlayer& player, const uint8_t* module, uint64_t moduleSi
 
 uint64_t songPlayerPosition(SongPlayer& player) {
     if (!player.device) {
-        if (player.paused) return player.clockBase;
-        return player.clockBase + uint64_t((secondsNow() - player.wallStart) * kAudioSampleRate);
+        if (player.paused) return songCursorFrameAt(player.cursor, 0);
+        return songCursorFrameAt(player.cursor, uint64_t((secondsNow() - player.wallStart) * kAudioSampleRate));
     }
     SDL_LockAudioDevice(player.device);
-    const uint64_t position =
-        player.paused ? player.clockBase : player.clockBase + deviceClockPlayed(player.clock, secondsNow());
+    const uint64_t played = player.paused ? 0 : deviceClockPlayed(player.clock, secondsNow());
+    const uint64_t position = songCursorFrameAt(player.cursor, played);
     SDL_UnlockAudioDevice(player.device);
     return position;
 }
@@ -111,6 +112,12 @@ void songPlayerSetPaused(SongPlayer& player, bool paused) {
     if (player.device) SDL_LockAudioDevice(player.device);
     restartClock(player, here);
     player.paused = paused;
+    if (player.device) SDL_UnlockAudioDevice(player.device);
+}
+
+void songPlayerSetLoop(SongPlayer& player, bool on, uint64_t start, uint64_t end) {
+    if (player.device) SDL_LockAudioDevice(player.device);
+    songCursorSetLoop(player.cursor, on, start, end);
     if (player.device) SDL_UnlockAudioDevice(player.device);
 }
 

@@ -11,14 +11,14 @@
 #include <cstdint>
 
 #include "app/DeviceClock.h"
+#include "app/SongCursor.h"
 #include "app/SongRender.h"
 
 struct SongPlayer {
     SDL_AudioDeviceID device;  // 0: the wall clock
     SongRender song;
     // Shared with the callback, under the device's lock.
-    uint64_t cursor;     // the next frame handed to the device
-    uint64_t clockBase;  // the frame the device clock counts from
+    SongCursor cursor;  // what the device is handed; its played count maps to song frames
     DeviceClock clock;
     uint32_t chunkFrames;
     bool paused;
@@ -35,4 +35,7 @@ uint64_t songPlayerPosition(SongPlayer& player);
 // Plays on from `frame`: the device's queue is replaced from there on.
 void songPlayerSeek(SongPlayer& player, uint64_t frame);
 void songPlayerSetPaused(SongPlayer& player, bool paused);
+// Loops [start, end) from the frames not yet handed to the device on, to the
+// frame; `on` false plays straight on.
+void songPlayerSetLoop(SongPlayer& player, bool on, uint64_t start, uint64_t end);
 void closeSongPlayer(SongPlayer& player);

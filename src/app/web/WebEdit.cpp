@@ -20,6 +20,7 @@
 
 EM_JS(void, pageSeek, (double frame), { Module.thawEdit.seek(frame); });
 EM_JS(void, pagePause, (int paused), { Module.thawEdit.pause(paused !== 0); });
+EM_JS(void, pageLoop, (int on, double start, double end), { Module.thawEdit.loop(on !== 0, start, end); });
 EM_JS(void, pageSay, (const char* line, int fault), { Module.thawEdit.say(UTF8ToString(line), fault !== 0); });
 EM_JS(void, pageOfferDownload, (const char* name, const char* text, size_t size),
       { Module.thawEdit.download(UTF8ToString(name), UTF8ToString(text, size)); });
@@ -43,6 +44,7 @@ WebEdit edit = {};
 
 void seek(void*, uint64_t frame) { pageSeek(double(frame)); }
 void pause(void*, bool paused) { pagePause(paused ? 1 : 0); }
+void loop(void*, bool on, uint64_t start, uint64_t end) { pageLoop(on ? 1 : 0, double(start), double(end)); }
 void say(void*, const char* line, bool fault) { pageSay(line, fault ? 1 : 0); }
 
 bool offerDownload(void*, const TrackSet& tracks, uint32_t rows, TrackNames names, std::string& where,
@@ -67,7 +69,7 @@ extern "C" {
 // Edit mode on the show the page built, its sync editor at `where` (the
 // WebSocket's address, for the lines). The song is playing from frame 0.
 EMSCRIPTEN_KEEPALIVE void thaw_web_edit_begin(uint32_t prerollFrames, const char* where) {
-    editCoreInit(edit.core, web.session, EditSong{nullptr, seek, pause}, say, nullptr, prerollFrames);
+    editCoreInit(edit.core, web.session, EditSong{nullptr, seek, pause, loop}, say, nullptr, prerollFrames);
     const SyncSessionSetup setup{TrackNames{kShowParameterNames, kShowParameterCount}, kTimelineRows,
                                  editSyncEvent, &edit.core, offerDownload, nullptr};
     syncSessionInit(edit.sync, setup, where);

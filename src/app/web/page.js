@@ -287,15 +287,18 @@ function showStartScreen() {
   thawline.state = 'start';
 }
 
-function playedFrames() {
-  const heard = heardSeconds({
+function heardNow() {
+  return heardSeconds({
     currentTime: audio.currentTime,
     baseLatency: audio.baseLatency,
     outputLatency: audio.outputLatency,
     timestamp: audio.getOutputTimestamp ? audio.getOutputTimestamp() : null,
     now: performance.now(),
   });
-  const seconds = offset + Math.max(0, heard - startAt);
+}
+
+function playedFrames() {
+  const seconds = offset + Math.max(0, heardNow() - startAt);
   // Never backwards, whatever the estimates do between two frames.
   lastPlayedFrames = Math.max(lastPlayedFrames, Math.floor(seconds * kSampleRate));
   return lastPlayedFrames;
@@ -463,6 +466,8 @@ const kRetryMs = 1000;
 const editing = {
   paused: false,
   frame: 0,           // where the paused song stands
+  loop: null,         // { start, end } in song frames while a loop is set
+  from: 0,            // the song frame the played count runs on from
   socket: null,       // the editor's connection, or null
   retry: 0,           // the timer of the next connection attempt
   fpsSince: 0,
@@ -490,11 +495,30 @@ function playSongFrom(frame) {
   offset = frame / kSampleRate;
   startAt = audio.currentTime;
   lastPlayedFrames = frame;
+  editing.from = frame;
+  loopSource();
   source.start(startAt, offset);
 }
 
+// The source node loops to the sample; only from inside the loop, as one
+// past its end plays on until edit mode's core brings it back.
+function loopSource() {
+  const loop = editing.loop;
+  if (!source) return;
+  source.loop = !!loop && editing.from < loop.end;
+  if (loop) {
+    source.loopStart = loop.start / kSampleRate;
+    source.loopEnd = loop.end / kSampleRate;
+  }
+}
+
+// The song frame heard: the played count, wrapped as the node loops.
 function songPosition() {
-  return editing.paused ? editing.frame : playedFrames();
+  if (editing.paused) return editing.frame;
+  const linear = playedFrames();
+  const loop = editing.loop;
+  if (!source || !source.loop || linear < loop.end) return linear;
+  return loop.start + (linear - loop.end) % (loop.end - loop.start);
 }
 
 function editSay(line, fault) {
@@ -520,6 +544,18 @@ const editHooks = {
       playSongFrom(editing.frame);
     }
     editing.paused = paused;
+  },
+  // A new loop counts on from the frame heard now, the node playing on.
+  loop(on, start, end) {
+    if (!editing.paused && source) {
+      const here = songPosition();
+      offset = here / kSampleRate;
+      startAt = heardNow();
+      lastPlayedFrames = here;
+      editing.from = here;
+    }
+    editing.loop = on ? { start, end } : null;
+    loopSource();
   },
   say: editSay,
   download(name, text) {
@@ -650,6 +686,7 @@ function beginEditing() {
   thawline.runStartedMs = performance.now();
   if (!editing.strings) editing.strings = { connected: cString('editor connected'), waiting: cString('waiting for the editor') };
   editing.paused = false;
+  editing.loop = null;
   editing.fpsSince = performance.now();
   playSongFrom(0);
   module.thawEdit = editHooks;
