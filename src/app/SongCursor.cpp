@@ -30,18 +30,17 @@ void songCursorSetLoop(SongCursor& cursor, bool on, uint64_t start, uint64_t end
 }
 
 uint64_t songCursorTake(SongCursor& cursor, uint64_t want, uint64_t& from) {
-    // A loop's end reached exactly: the loop's start follows.
-    if (looping(cursor) && cursor.next == cursor.loopEnd) {
-        cursor.next = cursor.loopStart;
-        addJump(cursor, cursor.delivered, cursor.next);
-    }
+    // Only a cursor inside the loop meets its end; one at or past it plays on.
+    const bool inside = looping(cursor) && cursor.next < cursor.loopEnd;
     uint64_t take = want;
-    // Only a cursor inside the loop meets its end; one past it plays on.
-    if (looping(cursor) && cursor.next < cursor.loopEnd && cursor.loopEnd - cursor.next < take)
-        take = cursor.loopEnd - cursor.next;
+    if (inside && cursor.loopEnd - cursor.next < take) take = cursor.loopEnd - cursor.next;
     from = cursor.next;
     cursor.next += take;
     cursor.delivered += take;
+    if (inside && cursor.next == cursor.loopEnd) {
+        cursor.next = cursor.loopStart;
+        addJump(cursor, cursor.delivered, cursor.next);
+    }
     return take;
 }
 

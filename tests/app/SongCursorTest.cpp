@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -40,9 +41,12 @@ TEST(SongCursor, HandsOverAndReportsTheLoopToTheFrameWhateverTheChunks) {
             // Behind the cursor a loop is not met: it plays straight on.
             for (uint64_t k = 0; k < got.size(); ++k) {
                 ASSERT_EQ(got[k], expectedFrame(start, 100, 300, k)) << chunk << " " << start << " " << k;
-                // What was heard maps back to what was handed over, as long as
-                // the heard count stays within two chunks of the handed-over one.
-                if (k + 2 * chunk >= got.size()) EXPECT_EQ(songCursorFrameAt(cursor, k), got[k]) << k;
+                // What was heard maps back to what was handed over, for the
+                // frames a device still holds (two chunks; the cursor keeps
+                // its last few jumps, more than such a queue spans).
+                if (k + std::min<uint64_t>(2 * chunk, 1024) >= got.size()) {
+                    EXPECT_EQ(songCursorFrameAt(cursor, k), got[k]) << k;
+                }
             }
         }
     }

@@ -20,6 +20,7 @@ import xml.etree.ElementTree as ET
 
 import websockets
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 
 import browser
 
@@ -153,7 +154,7 @@ def main():
         assert open(saved, 'rb').read() == ORIGINAL, 'the download differs from the timeline file'
 
         # The transport keys move the song as the editor's SET_ROW does.
-        driver.find_element(By.TAG_NAME, 'body').send_keys('\ue014')  # Right: one beat on
+        driver.find_element(By.TAG_NAME, 'body').send_keys(Keys.RIGHT)  # one beat on
         n = log_has('seek to row %d' % (SEEK_ROW + 8), n)
 
         # Each malformed message closes the connection with one line; the page
@@ -170,14 +171,23 @@ def main():
             editor.handshake()
             n = log_has('connected to ' + where, n)
 
-        # PAUSE off: the song plays on from the row and the rows reach the editor.
+        # A loop from the keys, from the row to 64 rows on: playing, the song
+        # comes back from its end to its start, and the rows reach the editor.
+        body = driver.find_element(By.TAG_NAME, 'body')
+        body.send_keys('[')
+        body.send_keys(Keys.PAGE_DOWN)
+        n = log_has('seek to row %d' % (SEEK_ROW + 72), n)
+        body.send_keys(']')
+        body.send_keys(Keys.LEFT)
+        n = log_has('seek to row %d' % (SEEK_ROW + 64), n)
         editor.send(struct.pack('>BB', 4, 0))
         n = log_has('playing', n)
         rows = []
         deadline = time.monotonic() + 60
-        while not rows and time.monotonic() < deadline:
+        while not any(b < a for a, b in zip(rows, rows[1:])) and time.monotonic() < deadline:
             rows += editor.rows(1.0)
-        assert rows and rows[0] >= SEEK_ROW + 8, 'rows after playing on: %s' % rows
+        assert any(b < a for a, b in zip(rows, rows[1:])), 'no jump back in the loop: %s' % rows
+        assert min(rows) >= SEEK_ROW + 8 and max(rows) < SEEK_ROW + 72, 'rows outside the loop: %s' % rows
         assert browser.console_errors(driver) == [], browser.console_errors(driver)
     shutil.rmtree(downloads, ignore_errors=True)
     print('page edit mode: handshake, rows, pause, seek, keys, save, a key and malformed messages as expected')
