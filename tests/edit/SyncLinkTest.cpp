@@ -299,6 +299,19 @@ TEST_F(SyncLinkTest, EachMalformedMessageClosesWithItsLineAndTheNextConnectionWo
     }
     handshake();
 
+    // An editor that resets the connection (closing with the show's bytes
+    // unread) inside a message: the message cut short is still named.
+    editor.send(setKey(8, 0, 1.0f, 1).substr(0, 9));
+    ASSERT_TRUE(pumpUntil([&] { return link.session.reader.pendingSize == 9; }));
+    const linger reset{1, 0};
+    setsockopt(editor.peer, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    editor.hangUp();
+    ASSERT_TRUE(pumpUntilEvents(1));
+    EXPECT_EQ(events[0].line, "disconnected from " + address + ": the connection ended inside SET_KEY (9 of 14 bytes)");
+    EXPECT_TRUE(events[0].fault);
+    now += 1.0;
+    handshake();
+
     // A server whose greeting is not the editor's is left at once.
     editor.hangUp();
     ASSERT_TRUE(pumpUntilEvents(1));
