@@ -487,15 +487,20 @@ function cString(text) {
   return at;
 }
 
+// The played count runs on from song frame `frame`, heard at context time `at`.
+function countFrom(frame, at) {
+  offset = frame / kSampleRate;
+  startAt = at;
+  lastPlayedFrames = frame;
+  editing.from = frame;
+}
+
 function playSongFrom(frame) {
   stopSource();
   source = audio.createBufferSource();
   source.buffer = song;
   source.connect(audio.destination);
-  offset = frame / kSampleRate;
-  startAt = audio.currentTime;
-  lastPlayedFrames = frame;
-  editing.from = frame;
+  countFrom(frame, audio.currentTime);
   loopSource();
   source.start(startAt, offset);
 }
@@ -549,10 +554,7 @@ const editHooks = {
   loop(on, start, end) {
     if (!editing.paused && source) {
       const here = songPosition();
-      offset = here / kSampleRate;
-      startAt = heardNow();
-      lastPlayedFrames = here;
-      editing.from = here;
+      countFrom(here, heardNow());
     }
     editing.loop = on ? { start, end } : null;
     loopSource();
